@@ -1,0 +1,35 @@
+# Lumapix: `make run` builds and runs the demo, `make test` builds and tests everything.
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+
+.PHONY: run test deps build release asan fuzz fuzz-run bench clean
+
+run: deps release
+	./build/release/app/cli/lumapix demo build/release/lumapix-demo.bmp
+
+test: deps release asan
+	ctest --preset release -j $(JOBS)
+	ctest --preset asan -j $(JOBS)
+	@$(MAKE) --no-print-directory fuzz-run
+
+deps:
+	@scripts/install-deps
+
+build: release
+
+release asan:
+	cmake --preset $@ >/dev/null
+	cmake --build --preset $@ -j $(JOBS)
+
+# Each fuzz target runs briefly from its seed corpus when clang is installed.
+fuzz-run:
+	@if command -v clang++ >/dev/null; then \
+	  cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j $(JOBS) && \
+	  scripts/run-fuzzers build/fuzz/fuzz $(FUZZ_SECONDS); \
+	else echo "clang not found: fuzzers skipped"; fi
+
+bench: deps release
+	scripts/bench-bmp
+
+clean:
+	rm -rf build

@@ -1,0 +1,20 @@
+// The lumapix subcommands; each returns the process exit status.
+#ifndef LUMAPIX_CLI_COMMANDS_HPP
+#define LUMAPIX_CLI_COMMANDS_HPP
+
+#include <string>
+#include <vector>
+
+namespace lumapix::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCodecError = 1;
+constexpr int kExitUsage = 2;
+
+int Info(const std::vector<std::string>& args);
+int Convert(const std::vector<std::string>& args);
+int Demo(const std::vector<std::string>& args);
+
+}  // namespace lumapix::cli
+
+#endif

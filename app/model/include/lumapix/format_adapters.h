@@ -1,0 +1,34 @@
+/*
+ * Adapters between an open file and a codec: each creates the codec handle and
+ * stream over the shared staging buffers, runs the codec's call sequence and
+ * returns its first non-zero status.
+ */
+#ifndef LUMAPIX_FORMAT_ADAPTERS_H
+#define LUMAPIX_FORMAT_ADAPTERS_H
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "lumapix/options.h"
+#include "lumapix/xr_image.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef CodecStatus (*DecodeAdapter)(FILE* file, XrImage* record, const DecodeOptions* options);
+typedef CodecStatus (*EncodeAdapter)(FILE* file, XrImage* record, const EncodeOptions* options);
+
+/* The 4096-byte staging buffers: one for reading streams, one for writing (per thread). */
+uint8_t* ReadStagingBuffer(void);
+uint8_t* WriteStagingBuffer(void);
+
+CodecStatus bmp_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus bmp_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus bmp_encode(FILE* file, XrImage* record, const EncodeOptions* options);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

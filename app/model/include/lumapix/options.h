@@ -1,0 +1,46 @@
+/* Option blocks the main frame holds and hands to every decode and encode adapter. */
+#ifndef LUMAPIX_OPTIONS_H
+#define LUMAPIX_OPTIONS_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct DecodeOptions {
+    int32_t stretch;        /* 1: use the scaled decode */
+    int32_t line;           /* 1: decode line by line */
+    int32_t targetMode;     /* scaled decode: 0 = the file's mode */
+    uint16_t targetWidth;   /* scaled decode: 0 = the file's */
+    uint16_t targetHeight;
+    uint16_t clipX, clipY, clipWidth, clipHeight; /* scaled decode: source window, 0 size = rest */
+    uint8_t jpegThumbnail;
+    uint8_t monoPaletteFormat;
+    uint8_t faxCoding;
+    uint8_t faxBitOrder;
+    uint16_t faxWidth;
+    uint32_t faxLineBytes;
+    uint8_t faxErrorFill;
+    int32_t rawMode;
+    int8_t rawFormat;
+    uint16_t rawWidth, rawHeight, rawLineBytes;
+    uint8_t rawPaletteFormat;
+    int32_t jp2Resize;
+    void* dicomList;
+} DecodeOptions;
+
+/* Per-codec fields join this block as their encoders arrive. */
+typedef struct EncodeOptions {
+    int32_t line; /* 1: encode line by line */
+} EncodeOptions;
+
+/* Start-up values: line-by-line decoding and encoding, RGB as the scaled target. */
+void DecodeOptionsDefaults(DecodeOptions* options);
+void EncodeOptionsDefaults(EncodeOptions* options);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

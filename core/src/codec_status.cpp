@@ -1,0 +1,41 @@
+#include "lumapix/codec_status.h"
+
+namespace {
+
+struct StatusText {
+    CodecStatus status;
+    const char* name;
+    const char* message;
+};
+
+constexpr StatusText kStatusTexts[] = {
+    {XR_OK, "ok", "success"},
+    {XR_ERR_ARGUMENT, "argument", "invalid argument"},
+    {XR_ERR_FORMAT, "format", "not this format, or a header the codec does not support"},
+    {XR_ERR_MISMATCH, "mismatch", "the record does not match the header"},
+    {XR_ERR_UNSUPPORTED, "unsupported", "image mode or parameter not supported"},
+    {XR_ERR_TRUNCATED, "truncated", "the data ended before the image was complete"},
+    {XR_ERR_STREAM_CALLBACK, "stream-io", "reading or writing the file failed"},
+    {XR_ERR_STREAM_END, "stream-end", "the file ended early"},
+    {XR_ERR_STREAM_NO_CALLBACK, "stream-no-callback", "the stream cannot read, write or seek further"},
+    {XR_ERR_STREAM_SEEK, "stream-seek", "seeking in the file failed"},
+    {XR_ERR_INTERNAL, "internal", "out of memory or internal failure"},
+};
+
+const StatusText* Find(CodecStatus status) {
+    for (const auto& entry : kStatusTexts)
+        if (entry.status == status) return &entry;
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" const char* CodecStatusName(CodecStatus status) {
+    const StatusText* entry = Find(status);
+    return entry ? entry->name : "codec";
+}
+
+extern "C" const char* CodecStatusMessage(CodecStatus status) {
+    const StatusText* entry = Find(status);
+    return entry ? entry->message : "codec-specific failure";
+}

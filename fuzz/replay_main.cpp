@@ -1,0 +1,31 @@
+// Runs a fuzz entry point over every file of the directories or files given.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    size_t runs = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::vector<fs::path> files;
+        if (fs::is_directory(argv[i])) {
+            for (const auto& entry : fs::recursive_directory_iterator(argv[i]))
+                if (entry.is_regular_file()) files.push_back(entry.path());
+        } else {
+            files.emplace_back(argv[i]);
+        }
+        for (const auto& path : files) {
+            std::ifstream in(path, std::ios::binary);
+            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+            ++runs;
+        }
+    }
+    std::printf("replayed %zu inputs\n", runs);
+    return runs > 0 ? 0 : 1;
+}
