@@ -23,7 +23,7 @@ void ExpandNibbles(uint8_t* line, uint32_t width) {
 template <PixelLayout Layout>
 void Expand16(uint8_t* line, uint32_t width) {
     for (uint32_t x = width; x-- > 0;) {
-        uint32_t v = line[2 * x] | line[2 * x + 1] << 8;
+        uint32_t v = uint32_t{line[2 * x]} | uint32_t{line[2 * x + 1]} << 8;
         uint8_t* out = line + 3 * x;
         if constexpr (Layout == PixelLayout::k555) {
             out[0] = static_cast<uint8_t>(v << 3);

@@ -1,5 +1,6 @@
-// RLE8 and RLE4 lines. Runs may cross line ends and carry over to the next line;
-// end-of-line, delta and end-of-image fill with the value of the last run.
+// RLE8 and RLE4 lines. End-of-line, delta and end-of-image fill with the value of
+// the last run; a delta may reach into later lines. Runs never wrap: encoders that
+// pad lines to whole words write runs past the line's end before its end-of-line.
 #include <algorithm>
 #include <cstring>
 
@@ -71,32 +72,47 @@ void StartLiteral(Decoder* d, uint32_t pixels) {
     r.padByte = bytes & 1;
 }
 
-// After a line filled exactly, its end-of-line code belongs to it, not to the next line.
-void ConsumeTrailingEndOfLine(Decoder* d) {
-    if (d->rle.remaining > 0 || d->rle.kind == RunKind::kEndless) return;
-    if (d->linesDecoded + 1 >= d->fileHeader.HEIGHT) return;  // nothing may follow the last line
-    if (StreamPeekU16(d->stream) == 0) StreamSkip(d->stream, 2);
+// Drops what is left of a run or literal that ran past the end of its line.
+void DiscardOverflow(Decoder* d, bool lastLine) {
+    RleState& r = d->rle;
+    if (r.kind == RunKind::kLiteral && !lastLine) {
+        uint32_t unread = r.remaining;
+        if (d->compression == kRle4) unread = (r.remaining - r.phase + 1) / 2;  // a started byte is read
+        StreamSkip(d->stream, static_cast<int32_t>(unread + r.padByte));
+    }
+    r.kind = RunKind::kNone;
+    r.remaining = 0;
 }
 
 }  // namespace
 
 namespace lumapix::bmp {
 
+// A line stays open until its end-of-line, a delta that moves down, or the end of
+// the image; pixels placed beyond its width are dropped. Nothing is read once the
+// last line is full, so trailing codes may be missing.
 CodecStatus DecodeRleLine(Decoder* d, uint8_t* line) {
     CodecStream* s = d->stream;
     RleState& r = d->rle;
     LineCursor c{line, 0, d->fileHeader.WIDTH};
-    bool rle4 = d->compression == kRle4;
-    while (c.x < c.width) {
+    const bool rle4 = d->compression == kRle4;
+    const bool lastLine = d->linesDecoded + 1 >= d->fileHeader.HEIGHT;
+    for (;;) {
         if (r.kind == RunKind::kEndless) {
             Fill(c, r.lastValue, c.room());
-            break;
+            return XR_OK;
         }
         if (r.remaining > 0) {
             DrainRun(d, c);
             if (s->error) return s->error;
+            if (r.remaining > 0) {
+                if (r.kind == RunKind::kFill) return XR_OK;  // a delta carries on below
+                DiscardOverflow(d, lastLine);
+                if (s->error) return s->error;
+            }
             continue;
         }
+        if (c.x == c.width && lastLine) return XR_OK;
         int32_t count = NextByte(s);
         int32_t code = NextByte(s);
         if (s->error) return s->error;
@@ -115,14 +131,13 @@ CodecStatus DecodeRleLine(Decoder* d, uint8_t* line) {
             uint32_t dx = static_cast<uint8_t>(NextByte(s));
             uint32_t dy = static_cast<uint8_t>(NextByte(s));
             if (s->error) return s->error;
+            uint32_t column = std::min(c.x + dx, c.width);
             r.kind = RunKind::kFill;
-            r.remaining = dx + dy * c.width;
+            r.remaining = dy * c.width + (column - c.x);
         } else {
             StartLiteral(d, static_cast<uint32_t>(code));
         }
     }
-    ConsumeTrailingEndOfLine(d);
-    return XR_OK;
 }
 
 }  // namespace lumapix::bmp

@@ -1,1 +1,287 @@
+#include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "bmp_test_support.hpp"
+#include "lumapix/bmp_codec.h"
+#include "lumapix/codec_stream.h"
+
+namespace {
+
+using bmptest::BmpSpec;
+using bmptest::BuildBmp;
+using bmptest::DecodeBmp;
+
+std::vector<uint8_t> Bgr(std::initializer_list<uint8_t> bytes) { return bytes; }
+
+// A compressed bitmap with a 16-entry grey colour table.
+BmpSpec RleSpec(int32_t width, int32_t height, uint16_t bits) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitsPerPixel = bits;
+    spec.compression = bits == 8 ? 1 : 2;
+    spec.colorsUsed = 16;
+    for (uint8_t i = 0; i < 16; ++i) spec.palette.insert(spec.palette.end(), {uint8_t(i * 16), uint8_t(i * 16), uint8_t(i * 16), 0});
+    return spec;
+}
+
+TEST(BmpDecoder, TopDownFileKeepsItsFirstLineOnTop) {
+    BmpSpec spec;
+    spec.width = 1;
+    spec.height = -3;
+    spec.pixels = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0};
+    for (bool byLine : {true, false}) {
+        auto d = DecodeBmp(BuildBmp(spec), byLine);
+        ASSERT_EQ(d.status, XR_OK);
+        EXPECT_EQ(d.bottomUp, 0);
+        EXPECT_EQ(d.image.HEIGHT, 3);
+        EXPECT_EQ(d.Line(0)[0], 1);
+        EXPECT_EQ(d.Line(2)[2], 9);
+    }
+    spec.height = 3;  // the usual order: first stored line is the bottom one
+    auto d = DecodeBmp(BuildBmp(spec), false);
+    EXPECT_EQ(d.bottomUp, 1);
+    EXPECT_EQ(d.Line(2)[0], 1);
+    EXPECT_EQ(d.Line(0)[0], 7);
+}
+
+TEST(BmpDecoder, OneBitFileFillsTwoEntriesOfAFullPalette) {
+    BmpSpec spec;
+    spec.width = 13;
+    spec.height = 1;
+    spec.bitsPerPixel = 1;
+    spec.palette = {10, 20, 30, 0, 40, 50, 60, 0};
+    spec.pixels = {0xA5, 0xF8, 0, 0};  // 1010 0101 1111 1
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.image.MODE, XR_MODE_INDEX);
+    EXPECT_EQ(d.image.PALCOUNT, 256);
+    EXPECT_EQ(d.image.LINEINT, 13u);
+    const uint8_t expected[13] = {1, 0, 1, 0, 0, 1, 0, 1, 1, 1, 1, 1, 1};
+    for (int x = 0; x < 13; ++x) EXPECT_EQ(d.Line(0)[x], expected[x]) << x;
+    EXPECT_EQ(d.image.PALBUT[4], 40);
+    EXPECT_EQ(d.image.PALBUT[6], 60);
+    for (int i = 8; i < 1024; ++i) ASSERT_EQ(d.image.PALBUT[i], 0);
+}
+
+TEST(BmpDecoder, CoreHeaderFourBitReadsSixteenThreeByteEntries) {
+    BmpSpec spec;
+    spec.headerSize = 12;
+    spec.width = 3;
+    spec.height = 1;
+    spec.bitsPerPixel = 4;
+    for (uint8_t i = 0; i < 16; ++i) spec.palette.insert(spec.palette.end(), {i, uint8_t(i + 100), uint8_t(i + 200)});
+    spec.pixels = {0x3F, 0x70, 0, 0};
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(0)[0], 3);
+    EXPECT_EQ(d.Line(0)[1], 15);
+    EXPECT_EQ(d.Line(0)[2], 7);
+    EXPECT_EQ(d.image.PALBUT[4 * 15 + 0], 15);
+    EXPECT_EQ(d.image.PALBUT[4 * 15 + 1], 115);
+    EXPECT_EQ(d.image.PALBUT[4 * 15 + 2], 215);
+    EXPECT_EQ(d.image.PALBUT[4 * 15 + 3], 0);
+}
+
+TEST(BmpDecoder, SixteenBitLayouts) {
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bitsPerPixel = 16;
+    // 5-5-5: red 31, green 1, blue 3 -> 0x7C23; and white.
+    spec.pixels = {0x23, 0x7C, 0xFF, 0x7F};
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(0)[0], 3 << 3);
+    EXPECT_EQ(d.Line(0)[1], 1 << 3);
+    EXPECT_EQ(d.Line(0)[2], 31 << 3);
+    EXPECT_EQ(d.Line(0)[3], 0xF8);
+
+    // 5-6-5 bit fields: red 1, green 63, blue 2 -> 0x0FE2
+    spec.compression = 3;
+    spec.masks = {0xF800, 0x7E0, 0x1F};
+    spec.pixels = {0xE2, 0x0F, 0, 0};
+    d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(0)[0], 2 << 3);
+    EXPECT_EQ(d.Line(0)[1], 63 << 2);
+    EXPECT_EQ(d.Line(0)[2], 1 << 3);
+
+    // 4-4-4 fields (a mask set no fast path covers) stretch to the full range.
+    spec.masks = {0x0F00, 0x00F0, 0x000F};
+    spec.pixels = {0x8F, 0x0F, 0, 0};  // red 15, green 8, blue 15
+    d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(0)[0], 255);
+    EXPECT_EQ(d.Line(0)[1], 136);
+    EXPECT_EQ(d.Line(0)[2], 255);
+}
+
+TEST(BmpDecoder, ThirtyTwoBitPlainMaskedAndSwappedAgree) {
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bitsPerPixel = 32;
+    spec.pixels = {1, 2, 3, 99, 4, 5, 6, 99};
+    auto plain = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(plain.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(plain.Line(0), plain.Line(0) + 6), Bgr({1, 2, 3, 4, 5, 6}));
+
+    spec.compression = 3;
+    spec.masks = {0xFF0000, 0xFF00, 0xFF};
+    auto masked = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(masked.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(masked.Line(0), masked.Line(0) + 6), Bgr({1, 2, 3, 4, 5, 6}));
+
+    // Red in the low byte: blue and red trade places in the record.
+    spec.masks = {0xFF, 0xFF00, 0xFF0000};
+    auto swapped = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(swapped.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(swapped.Line(0), swapped.Line(0) + 6), Bgr({3, 2, 1, 6, 5, 4}));
+
+    // Masks inside a 124-byte header are read from there.
+    BmpSpec v5 = spec;
+    v5.headerSize = 124;
+    v5.masks.clear();
+    auto bytes = BuildBmp(v5);
+    const uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
+    std::memcpy(bytes.data() + 54, masks, sizeof masks);
+    auto inHeader = DecodeBmp(bytes);
+    ASSERT_EQ(inHeader.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(inHeader.Line(0), inHeader.Line(0) + 6), Bgr({1, 2, 3, 4, 5, 6}));
+}
+
+TEST(BmpDecoder, BadMasksAreRefused) {
+    BmpSpec spec;
+    spec.bitsPerPixel = 16;
+    spec.compression = 3;
+    spec.pixels.assign(16, 0);
+    for (auto masks : {std::vector<uint32_t>{0x7C00, 0x3E0, 0x3E0}, std::vector<uint32_t>{0xF800, 0, 0x1F},
+                       std::vector<uint32_t>{0xF8000, 0x7E0, 0x1F}}) {
+        spec.masks = masks;
+        EXPECT_EQ(DecodeBmp(BuildBmp(spec)).headerStatus, XR_ERR_FORMAT);
+    }
+}
+
+TEST(BmpDecoder, PixelOffsetSkipsGapsAndIgnoresSmallValues) {
+    BmpSpec spec;
+    spec.width = 1;
+    spec.height = 1;
+    spec.gap = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    spec.pixels = {7, 8, 9, 0};
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(0)[0], 7);
+
+    spec.gap.clear();
+    spec.pixelOffset = 20;  // inside the headers: ignored
+    d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(0)[0], 7);
+}
+
+TEST(BmpDecoder, OversizedColourTableKeepsTheFirst256Entries) {
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bitsPerPixel = 8;
+    spec.colorsUsed = 300;
+    for (int i = 0; i < 300; ++i) spec.palette.insert(spec.palette.end(), {uint8_t(i), 0, 0, 0});
+    spec.pixels = {255, 1, 0, 0};
+    for (int64_t offset : {int64_t{-1}, int64_t{0}}) {  // with and without a pixel offset
+        spec.pixelOffset = offset;
+        auto d = DecodeBmp(BuildBmp(spec));
+        ASSERT_EQ(d.status, XR_OK);
+        EXPECT_EQ(d.Line(0)[0], 255);
+        EXPECT_EQ(d.Line(0)[1], 1);
+        EXPECT_EQ(d.image.PALBUT[4 * 255], 255);
+    }
+}
+
+TEST(BmpDecoder, Rle8RunsLiteralsDeltaAndEndOfImage) {
+    BmpSpec spec = RleSpec(6, 4, 8);
+    spec.pixels = {
+        4, 7, 0, 3, 1, 2, 3, 0,  // bottom line: 7 7 7 7 then literal 1 2 | 3 (cut at the line's end)
+        0, 0,                    // the cut line's own end of line
+        1, 8, 0, 0,              // one 8, then end of line: the rest filled with 8 (last run)
+        2, 9, 0, 2, 2, 1,        // 9 9, then delta 2 right and 1 down: 8 pixels of 9
+        1, 5, 0, 1,              // one 5, then end of image: the rest fills with 5
+    };
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    auto row = [&](uint32_t y) { return std::vector<uint8_t>(d.Line(y), d.Line(y) + 6); };
+    EXPECT_EQ(row(3), Bgr({7, 7, 7, 7, 1, 2}));
+    EXPECT_EQ(row(2), Bgr({8, 8, 8, 8, 8, 8}));
+    EXPECT_EQ(row(1), Bgr({9, 9, 9, 9, 9, 9}));
+    EXPECT_EQ(row(0), Bgr({9, 9, 9, 9, 5, 5}));
+}
+
+TEST(BmpDecoder, RleRunsPastTheLineEndAreCutOff) {
+    // Encoders that pad lines to whole words write runs up to the padded width.
+    BmpSpec spec = RleSpec(3, 2, 8);
+    spec.pixels = {4, 6, 0, 0, 0, 4, 1, 2, 3, 4, 0, 0, 0, 1};
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(d.Line(1), d.Line(1) + 3), Bgr({6, 6, 6}));
+    EXPECT_EQ(std::vector<uint8_t>(d.Line(0), d.Line(0) + 3), Bgr({1, 2, 3}));
+
+    // RLE4: a literal of 5 nibbles in a 3-pixel line stops mid-byte; its pad byte is skipped too.
+    spec = RleSpec(3, 2, 4);
+    spec.pixels = {0, 5, 0x12, 0x34, 0x50, 0x00, 0, 0, 3, 0xAB, 0, 0, 0, 1};
+    d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(d.Line(1), d.Line(1) + 3), Bgr({1, 2, 3}));
+    EXPECT_EQ(std::vector<uint8_t>(d.Line(0), d.Line(0) + 3), Bgr({0xA, 0xB, 0xA}));
+}
+
+TEST(BmpDecoder, Rle8LineThatFillsExactlyOwnsItsEndOfLine) {
+    BmpSpec spec = RleSpec(2, 2, 8);
+    spec.pixels = {2, 4, 0, 0, 2, 6, 0, 0, 0, 1};
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(d.Line(1)[1], 4);
+    EXPECT_EQ(d.Line(0)[0], 6);
+    EXPECT_EQ(d.Line(0)[1], 6);
+}
+
+TEST(BmpDecoder, Rle4AlternatesNibblesAndPadsLiterals) {
+    BmpSpec spec = RleSpec(7, 1, 4);
+    // A run of 3 of 0xAB gives A B A; a literal of 3 nibbles takes 2 bytes;
+    // then a run of one 0xF and the end of the line.
+    spec.pixels = {3, 0xAB, 0, 3, 0x12, 0x30, 1, 0xF0, 0, 0};
+    auto d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(d.Line(0), d.Line(0) + 7), Bgr({0xA, 0xB, 0xA, 1, 2, 3, 0xF}));
+
+    // An odd literal byte count is padded: 5 nibbles take 3 bytes plus one pad byte.
+    spec.width = 6;
+    spec.pixels = {0, 5, 0x12, 0x34, 0x50, 0xEE, 1, 0x70, 0, 0};
+    d = DecodeBmp(BuildBmp(spec));
+    ASSERT_EQ(d.status, XR_OK);
+    EXPECT_EQ(std::vector<uint8_t>(d.Line(0), d.Line(0) + 6), Bgr({1, 2, 3, 4, 5, 7}));
+}
+
+TEST(BmpDecoder, StartRefusesARecordThatDoesNotMatch) {
+    BmpSpec spec;
+    spec.pixels.assign(24, 0);
+    auto bytes = BuildBmp(spec);
+    std::vector<uint8_t> handle(static_cast<size_t>(BmpDecGetHandleSize()));
+    CodecStream stream;
+    BmpDecInit(handle.data());
+    StreamInitMemory(&stream, bytes.data(), static_cast<int32_t>(bytes.size()));
+    BmpDecSetStream(handle.data(), &stream);
+    XrImage header{};
+    ASSERT_EQ(BmpDecReadHeader(handle.data(), &header, nullptr), XR_OK);
+    XrImage record = header;
+    record.WIDTH = static_cast<uint16_t>(header.WIDTH + 1);
+    int32_t bottomUp = 0;
+    EXPECT_EQ(BmpDecStart(handle.data(), &record, &bottomUp), XR_ERR_MISMATCH);
+    uint8_t line[64];
+    EXPECT_NE(BmpDecDecodeLine(handle.data(), line), XR_OK);  // nothing decodes before a good start
+    EXPECT_EQ(BmpDecStart(handle.data(), nullptr, &bottomUp), XR_ERR_ARGUMENT);
+    EXPECT_EQ(BmpDecInit(nullptr), XR_ERR_ARGUMENT);
+    EXPECT_EQ(BmpDecEnd(nullptr), XR_ERR_ARGUMENT);
+}
+
+}  // namespace

@@ -1,1 +1,120 @@
+#include "bmp_test_support.hpp"
 
+#include <cstring>
+
+#include "lumapix/bmp_codec.h"
+#include "lumapix/codec_stream.h"
+
+namespace bmptest {
+
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(static_cast<uint8_t>(v));
+    out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+int32_t GrowingWrite(uint8_t* source, int32_t count, void* user) {
+    auto* out = static_cast<std::vector<uint8_t>*>(user);
+    out->insert(out->end(), source, source + count);
+    return count;
+}
+
+}  // namespace
+
+std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
+    std::vector<uint8_t> out = {'B', 'M'};
+    uint32_t tableEnd = static_cast<uint32_t>(14 + spec.headerSize + spec.masks.size() * 4 + spec.palette.size());
+    uint32_t offset = spec.pixelOffset >= 0 ? static_cast<uint32_t>(spec.pixelOffset)
+                                            : tableEnd + static_cast<uint32_t>(spec.gap.size());
+    Put32(out, static_cast<uint32_t>(tableEnd + spec.gap.size() + spec.pixels.size()));
+    Put32(out, 0);
+    Put32(out, offset);
+    Put32(out, spec.headerSize);
+    if (spec.headerSize == 12) {
+        Put16(out, static_cast<uint32_t>(spec.width));
+        Put16(out, static_cast<uint32_t>(spec.height));
+        Put16(out, spec.planes);
+        Put16(out, spec.bitsPerPixel);
+    } else {
+        Put32(out, static_cast<uint32_t>(spec.width));
+        Put32(out, static_cast<uint32_t>(spec.height));
+        Put16(out, spec.planes);
+        Put16(out, spec.bitsPerPixel);
+        Put32(out, spec.compression);
+        Put32(out, static_cast<uint32_t>(spec.pixels.size()));
+        Put32(out, 2835);
+        Put32(out, 2835);
+        Put32(out, spec.colorsUsed);
+        Put32(out, 0);
+        out.resize(14 + spec.headerSize, 0);  // larger headers: zero tail
+    }
+    for (uint32_t m : spec.masks) Put32(out, m);
+    out.insert(out.end(), spec.palette.begin(), spec.palette.end());
+    out.insert(out.end(), spec.gap.begin(), spec.gap.end());
+    out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+    return out;
+}
+
+Decoded DecodeBmp(std::vector<uint8_t> bytes, bool byLine) {
+    Decoded d;
+    std::vector<uint8_t> handle(static_cast<size_t>(BmpDecGetHandleSize()));
+    CodecStream stream;
+    BmpDecInit(handle.data());
+    StreamInitMemory(&stream, bytes.data(), static_cast<int32_t>(bytes.size()));
+    BmpDecSetStream(handle.data(), &stream);
+    d.headerStatus = d.status = BmpDecReadHeader(handle.data(), &d.header, nullptr);
+    if (d.status != XR_OK) return d;
+    ImageCopyHeader(&d.image, &d.header);
+    if (ImageAlloc(&d.image) != XR_OK) {
+        d.status = XR_ERR_INTERNAL;
+        return d;
+    }
+    d.status = BmpDecStart(handle.data(), &d.image, &d.bottomUp);
+    if (d.status != XR_OK) return d;
+    if (byLine) {
+        for (uint32_t i = 0; i < d.image.HEIGHT && d.status == XR_OK; ++i) {
+            uint32_t y = d.bottomUp ? d.image.HEIGHT - 1 - i : i;
+            d.status = BmpDecDecodeLine(handle.data(), ImageLine(&d.image, y));
+        }
+    } else {
+        d.status = BmpDecDecodeImage(handle.data(), d.image.PIXELS);
+    }
+    BmpDecEnd(handle.data());
+    return d;
+}
+
+std::vector<uint8_t> EncodeBmp(const XrImage& image, CodecStatus* status, bool byLine) {
+    std::vector<uint8_t> out;
+    std::vector<uint8_t> handle(static_cast<size_t>(BmpEncGetHandleSize()));
+    uint8_t buffer[XR_STREAM_BUFFER_SIZE];
+    CodecStream stream;
+    StreamInit(&stream, buffer, sizeof buffer, &out, GrowingWrite);
+    BmpEncInit(handle.data());
+    BmpEncSetStream(handle.data(), &stream);
+    *status = BmpEncSetImage(handle.data(), &image, nullptr);
+    if (*status == XR_OK) {
+        if (byLine && image.MODE != XR_MODE_YUV_PLANAR) {
+            for (uint32_t y = image.HEIGHT; y-- > 0 && *status == XR_OK;)
+                *status = BmpEncEncodeLine(handle.data(), ImageLine(&image, y));
+        } else {
+            *status = BmpEncEncodeImage(handle.data(), image.PIXELS);
+        }
+    }
+    CodecStatus end = BmpEncEnd(handle.data());
+    if (*status == XR_OK) *status = end;
+    return out;
+}
+
+uint32_t ReadLE32(const std::vector<uint8_t>& bytes, size_t offset) {
+    uint32_t v;
+    std::memcpy(&v, bytes.data() + offset, 4);
+    return v;
+}
+
+}  // namespace bmptest
