@@ -30,7 +30,7 @@ const Format* FormatOf(const std::string& path) {
     if (dot == std::string::npos) return nullptr;
     std::string ext = path.substr(dot + 1);
     for (const Format& f : kFormats)
-        if (strncasecmp(ext.c_str(), f.extension, 3) == 0) return &f;
+        if (strcasecmp(ext.c_str(), f.extension) == 0) return &f;
     return nullptr;
 }
 
@@ -103,7 +103,9 @@ int EncodeFile(const std::string& path, XrImage* image, int32_t* ms) {
     CodecStatus status = format->encode(file.get(), image, &options);
     if (file.Close() != 0 && status == XR_OK) status = XR_ERR_STREAM_CALLBACK;
     *ms = ElapsedMs(start);
-    return status == XR_OK ? kExitOk : ReportCodecError("encoding", path, status);
+    if (status == XR_OK) return kExitOk;
+    std::remove(path.c_str());  // a half-written file would only mislead
+    return ReportCodecError("encoding", path, status);
 }
 
 }  // namespace

@@ -145,6 +145,7 @@ CodecStatus BmpDecDecodeLine(void* handle, uint8_t* line) {
     if (d->recordHeader.MODE == XR_MODE_UNK) return XR_ERR_MISMATCH;  // not started
     CodecStatus status = LineStatus(d);
     if (status != XR_OK) return status;
+    if (d->linesDecoded >= d->fileHeader.HEIGHT) return XR_ERR_ARGUMENT;  // the picture is complete
     if (d->compression == kRle4 || d->compression == kRle8) {
         status = DecodeRleLine(d, line);
     } else {

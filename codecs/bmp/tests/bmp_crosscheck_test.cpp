@@ -303,7 +303,6 @@ constexpr const char* kPalette = "-type Palette -colors 200 -compress None BMP3:
 const Variant kVariants[] = {
     {"magick_24", kIM, kRich, "-type TrueColor BMP3:", 40, 24, 0},
     {"magick_24_v5", kIM, kRich, "-type TrueColor BMP:", 124, 24, 0},
-    {"magick_24_v4", kIM, kRich, "-define bmp:format=bmp4 BMP:", 108, 24, 0},
     {"magick_24_top_down", kIM, kRich, "-type TrueColor BMP3:", 40, 24, 0, {}, false, true},
     {"magick_32_bitfields", kIM, kRich, "-alpha on BMP:", 124, 32, 3},
     {"magick_16_565", kIM, kRich, "-define bmp:subtype=RGB565 BMP:", 124, 16, 3, {5, 6, 5}},
@@ -315,7 +314,6 @@ const Variant kVariants[] = {
     {"magick_4", kIM, kRich, "-colors 16 BMP3:", 40, 4, 0},
     {"magick_1", kIM, kRich, "-type Bilevel BMP3:", 40, 1, 0},
     {"magick_rle8", kIM, kRich, "-type Palette -colors 200 -compress RLE BMP3:", 40, 8, 1},
-    {"magick_rle4", kIM, kSixteen, "-type Palette -colors 16 -compress RLE BMP3:", 40, 4, 2},
     {"magick_os2_24", kIM, kRich, "-type TrueColor BMP2:", 12, 24, 0},
     {"magick_os2_8", kIM, kRich, "-type Palette -colors 200 BMP2:", 12, 8, 0},
     {"netpbm_24", kPbm, kRich, "-bpp 24", 40, 24, 0},

@@ -265,21 +265,15 @@ TEST(BmpDecoder, Rle4AlternatesNibblesAndPadsLiterals) {
 TEST(BmpDecoder, StartRefusesARecordThatDoesNotMatch) {
     BmpSpec spec;
     spec.pixels.assign(24, 0);
-    auto bytes = BuildBmp(spec);
-    std::vector<uint8_t> handle(static_cast<size_t>(BmpDecGetHandleSize()));
-    CodecStream stream;
-    BmpDecInit(handle.data());
-    StreamInitMemory(&stream, bytes.data(), static_cast<int32_t>(bytes.size()));
-    BmpDecSetStream(handle.data(), &stream);
-    XrImage header{};
-    ASSERT_EQ(BmpDecReadHeader(handle.data(), &header, nullptr), XR_OK);
-    XrImage record = header;
-    record.WIDTH = static_cast<uint16_t>(header.WIDTH + 1);
+    bmptest::OpenDecoder decoder(BuildBmp(spec));
+    ASSERT_EQ(decoder.headerStatus, XR_OK);
+    XrImage record = decoder.header;
+    record.WIDTH = static_cast<uint16_t>(record.WIDTH + 1);
     int32_t bottomUp = 0;
-    EXPECT_EQ(BmpDecStart(handle.data(), &record, &bottomUp), XR_ERR_MISMATCH);
+    EXPECT_EQ(BmpDecStart(decoder.get(), &record, &bottomUp), XR_ERR_MISMATCH);
     uint8_t line[64];
-    EXPECT_NE(BmpDecDecodeLine(handle.data(), line), XR_OK);  // nothing decodes before a good start
-    EXPECT_EQ(BmpDecStart(handle.data(), nullptr, &bottomUp), XR_ERR_ARGUMENT);
+    EXPECT_NE(BmpDecDecodeLine(decoder.get(), line), XR_OK);  // nothing decodes before a good start
+    EXPECT_EQ(BmpDecStart(decoder.get(), nullptr, &bottomUp), XR_ERR_ARGUMENT);
     EXPECT_EQ(BmpDecInit(nullptr), XR_ERR_ARGUMENT);
     EXPECT_EQ(BmpDecEnd(nullptr), XR_ERR_ARGUMENT);
 }

@@ -1,6 +1,7 @@
 #include "bmp_test_support.hpp"
 
 #include <cstring>
+#include <utility>
 
 #include "lumapix/bmp_codec.h"
 #include "lumapix/codec_stream.h"
@@ -62,12 +63,24 @@ std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
 }
 
 Decoded DecodeBmp(std::vector<uint8_t> bytes, bool byLine) {
+    CodecStream stream;
+    StreamInitMemory(&stream, bytes.data(), static_cast<int32_t>(bytes.size()));
+    return DecodeBmpStream(&stream, byLine);
+}
+
+OpenDecoder::OpenDecoder(std::vector<uint8_t> file)
+    : bytes(std::move(file)), handle(static_cast<size_t>(BmpDecGetHandleSize())) {
+    BmpDecInit(get());
+    StreamInitMemory(&stream, bytes.data(), static_cast<int32_t>(bytes.size()));
+    BmpDecSetStream(get(), &stream);
+    headerStatus = BmpDecReadHeader(get(), &header, nullptr);
+}
+
+Decoded DecodeBmpStream(CodecStream* stream, bool byLine) {
     Decoded d;
     std::vector<uint8_t> handle(static_cast<size_t>(BmpDecGetHandleSize()));
-    CodecStream stream;
     BmpDecInit(handle.data());
-    StreamInitMemory(&stream, bytes.data(), static_cast<int32_t>(bytes.size()));
-    BmpDecSetStream(handle.data(), &stream);
+    BmpDecSetStream(handle.data(), stream);
     d.headerStatus = d.status = BmpDecReadHeader(handle.data(), &d.header, nullptr);
     if (d.status != XR_OK) return d;
     ImageCopyHeader(&d.image, &d.header);

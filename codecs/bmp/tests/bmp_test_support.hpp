@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "lumapix/codec_stream.h"
 #include "lumapix/xr_image.h"
 
 namespace bmptest {
@@ -57,9 +58,23 @@ struct Decoded {
 // Decodes from memory through the codec's call sequence, line by line or whole;
 // the record is allocated from the header.
 Decoded DecodeBmp(std::vector<uint8_t> bytes, bool byLine = true);
+Decoded DecodeBmpStream(CodecStream* stream, bool byLine = true);
 
 // Encodes a record to memory; status in *status.
 std::vector<uint8_t> EncodeBmp(const XrImage& image, CodecStatus* status, bool byLine = true);
+
+// A decoder over a file in memory with its header read, for tests that make the calls themselves.
+struct OpenDecoder {
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> handle;
+    CodecStream stream{};
+    XrImage header{};
+    CodecStatus headerStatus;
+    explicit OpenDecoder(std::vector<uint8_t> file);
+    OpenDecoder(const OpenDecoder&) = delete;
+    OpenDecoder& operator=(const OpenDecoder&) = delete;
+    void* get() { return handle.data(); }
+};
 
 uint32_t ReadLE32(const std::vector<uint8_t>& bytes, size_t offset);
 
