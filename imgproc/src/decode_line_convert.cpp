@@ -40,7 +40,7 @@ int32_t ExtractMono(uint8_t* line, uint32_t x, uint32_t width) {
         uint32_t available = (x + width + 7) / 8 - (x >> 3);  // source bytes that hold the window
         for (uint32_t j = 0; j < bytes; ++j) {
             uint32_t next = j + 1 < available ? from[j + 1] : 0;
-            line[j] = static_cast<uint8_t>(from[j] << shift | next >> (8 - shift));
+            line[j] = static_cast<uint8_t>(uint32_t{from[j]} << shift | next >> (8 - shift));
         }
     }
     ClearSpareBits(line, width);

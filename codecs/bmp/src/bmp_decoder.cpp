@@ -64,7 +64,7 @@ CodecStatus ReadWidePixels(Decoder* d, uint8_t* line) {
             }
         } else {
             for (uint32_t i = 0; i < n; ++i, in += bytesPerPixel, out += 3) {
-                uint32_t pixel = in[0] | in[1] << 8;
+                uint32_t pixel = uint32_t{in[0]} | uint32_t{in[1]} << 8;
                 if (bytesPerPixel == 4) pixel |= uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
                 out[0] = MaskChannel(pixel, d->masks[2]);
                 out[1] = MaskChannel(pixel, d->masks[1]);
