@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the BMP decoder: full decode line by line and whole,
-// then a scaled decode of a window to a different size.
+// then a scaled decode of a window to a different size and a mode picked by the
+// input's last byte.
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -44,15 +45,17 @@ void DecodeFull(std::vector<uint8_t>& input, bool byLine) {
 }
 
 void DecodeScaled(std::vector<uint8_t>& input) {
+    uint8_t choice = input.empty() ? 0 : input.back();
     std::vector<uint8_t> handle;
     CodecStream stream;
     XrImage header{};
     if (!OpenDecoder(handle, &stream, input, &header)) return;
     XrImage target{};
-    target.MODE = header.MODE;
+    target.MODE = XR_MODE_RGB + choice % 5;
+    target.PALFMT = choice >> 7;
     target.WIDTH = static_cast<uint16_t>(header.WIDTH / 2 + 3);
     target.HEIGHT = static_cast<uint16_t>(header.HEIGHT / 3 + 1);
-    target.LINEINT = 3u * target.WIDTH;
+    target.LINEINT = ImageLineBytes(target.MODE, target.WIDTH);
     std::vector<uint8_t> pixels(size_t{target.LINEINT} * target.HEIGHT);
     std::vector<uint8_t> palette(1024);
     std::vector<uint8_t> work(size_t{header.WIDTH} * 4);

@@ -5,8 +5,11 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "cli_options.hpp"
+
 #include "lumapix/format_adapters.h"
 #include "lumapix/header_report.h"
+#include "lumapix/mode_conversion.h"
 #include "lumapix/test_images.h"
 
 namespace lumapix::cli {
@@ -67,10 +70,19 @@ uint64_t FileBytes(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
-int DecodeFile(const std::string& path, XrImage* image, int32_t* ms) {
+DecodeOptions DefaultDecoding() {
+    DecodeOptions options;
+    DecodeOptionsDefaults(&options);
+    return options;
+}
+
+int DecodeFile(const std::string& path, XrImage* image, int32_t* ms,
+               const DecodeOptions& options = DefaultDecoding()) {
     const Format* format = FormatOf(path);
-    if (!format || !format->decode) {
-        std::fprintf(stderr, "lumapix: %s: no decoder for this file name\n", path.c_str());
+    DecodeAdapter decode = format ? (options.stretch ? format->decodeScaled : format->decode) : nullptr;
+    if (!decode) {
+        std::fprintf(stderr, "lumapix: %s: no %sdecoder for this file name\n", path.c_str(),
+                     options.stretch ? "scaled " : "");
         return kExitUsage;
     }
     File file(path, "rb");
@@ -78,10 +90,8 @@ int DecodeFile(const std::string& path, XrImage* image, int32_t* ms) {
         std::perror(path.c_str());
         return kExitCodecError;
     }
-    DecodeOptions options;
-    DecodeOptionsDefaults(&options);
     auto start = std::chrono::steady_clock::now();
-    CodecStatus status = format->decode(file.get(), image, &options);
+    CodecStatus status = decode(file.get(), image, &options);
     *ms = ElapsedMs(start);
     return status == XR_OK ? kExitOk : ReportCodecError("decoding", path, status);
 }
@@ -111,23 +121,34 @@ int EncodeFile(const std::string& path, XrImage* image, int32_t* ms) {
 }  // namespace
 
 int Info(const std::vector<std::string>& args) {
-    if (args.size() != 1) return kExitUsage;
+    CommandLine line;
+    if (!ParseCommandLine(args, false, &line) || line.paths.size() != 1) return kExitUsage;
+    const std::string& in = line.paths[0];
     Record record;
     ReportTimes times;
-    if (int rc = DecodeFile(args[0], &record.image, &times.decodeMs); rc != kExitOk) return rc;
-    std::fputs(HeaderReport(record.image, times, FileBytes(args[0]), "\n").c_str(), stdout);
+    if (int rc = DecodeFile(in, &record.image, &times.decodeMs, line.decode); rc != kExitOk) return rc;
+    std::fputs(HeaderReport(record.image, times, FileBytes(in), "\n").c_str(), stdout);
     return kExitOk;
 }
 
 int Convert(const std::vector<std::string>& args) {
-    if (args.size() != 2) return kExitUsage;
+    CommandLine line;
+    if (!ParseCommandLine(args, true, &line) || line.paths.size() != 2) return kExitUsage;
+    const std::string &in = line.paths[0], &out = line.paths[1];
     Record record;
     ReportTimes times;
-    if (int rc = DecodeFile(args[0], &record.image, &times.decodeMs); rc != kExitOk) return rc;
-    if (int rc = EncodeFile(args[1], &record.image, &times.encodeMs); rc != kExitOk) return rc;
-    std::printf("%s -> %s: %ux%u %s, decode %d ms, encode %d ms\n", args[0].c_str(), args[1].c_str(),
+    if (int rc = DecodeFile(in, &record.image, &times.decodeMs, line.decode); rc != kExitOk) return rc;
+    if (const ModeOptions& m = line.conversion; m.mode != 0) {
+        auto start = std::chrono::steady_clock::now();
+        CodecStatus status = ConvertImageMode(&record.image, m.mode, m.dither, m.coefficient, m.threshold,
+                                              line.decode.line, nullptr, m.monoPaletteFormat);
+        times.processMs = ElapsedMs(start);
+        if (status != XR_OK) return ReportCodecError("converting", in, status);
+    }
+    if (int rc = EncodeFile(out, &record.image, &times.encodeMs); rc != kExitOk) return rc;
+    std::printf("%s -> %s: %ux%u %s, decode %d ms, convert %d ms, encode %d ms\n", in.c_str(), out.c_str(),
                 record.image.WIDTH, record.image.HEIGHT, ImageModeName(record.image.MODE), times.decodeMs,
-                times.encodeMs);
+                times.processMs, times.encodeMs);
     return kExitOk;
 }
 

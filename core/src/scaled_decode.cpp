@@ -64,13 +64,15 @@ CodecStatus ScaledDecodeSetup(XrScaledDecode* sd, const XrImage* source, XrImage
     sd->sourceHeight = source->HEIGHT;
     sd->targetWidth = target->WIDTH;
     sd->targetHeight = target->HEIGHT;
+    sd->sourcePalfmt = source->PALFMT;
     sd->targetPalfmt = target->PALFMT;
     sd->outputLines = sd->sourceLines = 0;
     sd->lineReady = 0;
 
     if (target->MODE == XR_MODE_INDEX && target->PALBUT) {
-        // Without a shared palette the indices pass through, so the source palette applies.
-        const uint8_t* palette = tables->systemPalette ? tables->systemPalette : sourcePalette;
+        // Indices of an INDEX source pass through, so its own palette applies.
+        const uint8_t* palette = source->MODE == XR_MODE_INDEX || !tables->systemPalette
+                                     ? sourcePalette : tables->systemPalette;
         uint32_t entries = target->PALCOUNT < 256 ? target->PALCOUNT : 256;
         if (palette) XrMemCopy(target->PALBUT, palette, size_t{entries} * 4);
     }
@@ -99,7 +101,7 @@ CodecStatus ScaledDecodeLine(XrScaledDecode* sd, XrSourceLineFn next, void* code
     if (fresh) {
         if (sd->extract(sd->workLine, sd->clipX, sd->clipWidth) != 0) return XR_ERR_UNSUPPORTED;
         if (sd->convert(sd->workLine, sd->clipWidth, sd->sourceMode, sd->sourcePalette,
-                        sd->targetPalfmt) != 0)
+                        sd->sourcePalfmt, sd->targetPalfmt) != 0)
             return XR_ERR_UNSUPPORTED;
         sd->lineReady = 1;
     }

@@ -61,6 +61,7 @@ extern "C" CodecStatus bmp_decode_scaled(FILE* file, XrImage* record, const Deco
     record->WIDTH = options->targetWidth ? options->targetWidth : header.WIDTH;
     record->HEIGHT = options->targetHeight ? options->targetHeight : header.HEIGHT;
     record->LINEINT = ImageLineBytes(record->MODE, record->WIDTH);
+    if (record->MODE == XR_MODE_MONO) record->PALFMT = options->monoPaletteFormat;
     if (record->MODE < XR_MODE_RGB || record->MODE > XR_MODE_MONO) return XR_ERR_UNSUPPORTED;
     if (ImageAlloc(record) != XR_OK) return XR_ERR_INTERNAL;
 

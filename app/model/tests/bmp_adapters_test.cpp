@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "lumapix/decode_line_convert.h"
 #include "lumapix/format_adapters.h"
+#include "lumapix/pixel_formulas.h"
 #include "lumapix/test_images.h"
 
 namespace {
@@ -160,6 +163,67 @@ TEST(BmpAdapters, FailuresReturnAStatus) {
     EncodeOptions encoding = Encoding(true);
     EXPECT_NE(bmp_encode(readOnly, &bmp.source.image, &encoding), XR_OK);
     std::fclose(readOnly);
+}
+
+
+// One pass of crop, mode conversion and resize equals decoding first and then
+// converting and sampling by hand.
+TEST(BmpAdapters, ScaledDecodeConvertsLikeDecodeThenConvert) {
+    for (int32_t fileMode : {XR_MODE_RGB, XR_MODE_INDEX}) {
+        Record source;
+        ASSERT_EQ(MakeTestImage(&source.image, fileMode, 41, 29), XR_OK);
+        TempFile file;
+        EncodeOptions encoding = Encoding(false);
+        ASSERT_EQ(bmp_encode(file.file, &source.image, &encoding), XR_OK);
+        Record full;
+        std::rewind(file.file);
+        DecodeOptions plain = Decoding(true);
+        ASSERT_EQ(bmp_decode(file.file, &full.image, &plain), XR_OK);
+        for (int32_t target = XR_MODE_RGB; target <= XR_MODE_MONO; ++target) {
+            for (uint8_t palfmt : {uint8_t{0}, uint8_t{1}}) {
+                SCOPED_TRACE(std::string(ImageModeName(fileMode)) + " -> " + ImageModeName(target) + " palfmt " +
+                             std::to_string(palfmt));
+                DecodeOptions options = Decoding(true);
+                options.stretch = 1;
+                options.targetMode = target;
+                options.monoPaletteFormat = palfmt;
+                options.clipX = 3, options.clipY = 4, options.clipWidth = 30, options.clipHeight = 20;
+                options.targetWidth = 45, options.targetHeight = 10;
+                Record scaled;
+                std::rewind(file.file);
+                ASSERT_EQ(bmp_decode_scaled(file.file, &scaled.image, &options), XR_OK);
+                ASSERT_EQ(scaled.image.MODE, target);
+                uint32_t rowStep = (20u << 16) / 10, columnStep = (30u << 16) / 45;
+                for (uint32_t y = 0; y < 10; ++y) {
+                    // Rows are counted from the bottom of the window, as the file stores them.
+                    uint32_t fromBottom = (y * rowStep) >> 16;
+                    uint32_t sourceRow = 4 + 19 - fromBottom;
+                    uint32_t targetRow = 9 - y;
+                    std::vector<uint8_t> line(30 * 6);
+                    std::memcpy(line.data(), full.Line(sourceRow) + ImageLineBytes(fileMode, 3), ImageLineBytes(fileMode, 30));
+                    ASSERT_EQ(DecodeLineConvert(line.data(), 30, fileMode, target, full.image.PALBUT, 0, palfmt), 0);
+                    for (uint32_t x = 0; x < 45; ++x) {
+                        uint32_t from = (x * columnStep) >> 16;
+                        if (target == XR_MODE_MONO) {
+                            int want = line[from >> 3] >> (7 - (from & 7)) & 1;
+                            int got = scaled.Line(targetRow)[x >> 3] >> (7 - (x & 7)) & 1;
+                            ASSERT_EQ(got, want) << x << "," << y;
+                        } else if (target != XR_MODE_YUV) {
+                            uint32_t bytes = ImageLineBytes(target, 1);
+                            ASSERT_EQ(std::memcmp(scaled.Line(targetRow) + x * bytes, line.data() + from * bytes, bytes), 0)
+                                << x << "," << y;
+                        } else {  // luma follows the sampled pixel
+                            ASSERT_EQ(scaled.Line(targetRow)[2 * x], line[2 * from]) << x << "," << y;
+                        }
+                    }
+                }
+                if (target == XR_MODE_INDEX) {
+                    const uint8_t* want = fileMode == XR_MODE_INDEX ? full.image.PALBUT : SystemPalette;
+                    EXPECT_EQ(std::memcmp(scaled.image.PALBUT, want, 1024), 0);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -22,9 +22,14 @@ typedef struct XrRect {
 
 /* Moves pixels [x, x + width) of a decoded line to its start, in place. */
 typedef int32_t (*XrLineExtractFn)(uint8_t* line, uint32_t x, uint32_t width);
-/* Converts width pixels, currently of sourceMode, in place to the table's mode; -1 when refused. */
+/*
+ * Converts width pixels, currently of sourceMode, in place to the table's mode;
+ * -1 when refused. The line must have room for width pixels of either mode.
+ * sourcePalette serves INDEX sources; the palette formats give MONO polarity.
+ */
 typedef int32_t (*XrLineConvertFn)(uint8_t* line, uint32_t width, int32_t sourceMode,
-                                   const uint8_t* sourcePalette, uint8_t targetPalfmt);
+                                   const uint8_t* sourcePalette, uint8_t sourcePalfmt,
+                                   uint8_t targetPalfmt);
 /* Nearest-neighbour stretch of a line from sourceWidth to targetWidth pixels. */
 typedef int32_t (*XrLineStretchFn)(const uint8_t* source, uint32_t sourceWidth, uint8_t* target,
                                    uint32_t targetWidth);
@@ -48,6 +53,7 @@ typedef struct XrScaledDecode {
     uint16_t targetWidth, targetHeight;
     int32_t sourceMode;
     const uint8_t* sourcePalette;
+    uint8_t sourcePalfmt;
     uint8_t targetPalfmt;
     uint8_t lineReady;          /* the work line holds a converted line */
     XrLineExtractFn extract;
@@ -66,7 +72,8 @@ void ScaledDecodeSetRegion(XrScaledDecode* sd, const XrRect* rect);
  * Fits the clip to the source, sets the vertical step and picks the converters.
  * Source and target modes must be 1..5 (else 9); target width and height must
  * be nonzero and the clip must not be empty (else 9). Fills an INDEX target's
- * palette. A work line must have been set (else 1).
+ * palette: from an INDEX source its own, so indices pass through unchanged;
+ * otherwise the tables' system palette. A work line must have been set (else 1).
  */
 CodecStatus ScaledDecodeSetup(XrScaledDecode* sd, const XrImage* source, XrImage* target,
                               int32_t bottomUp, const uint8_t* sourcePalette,

@@ -14,6 +14,16 @@ extern "C" {
 /* The tables a codec hands to ScaledDecodeSetup. */
 const XrLineConverterTables* DecodeLineConvertTables(void);
 
+/*
+ * Converts width pixels of line in place from one mode to another with the
+ * decode-time rules: INDEX output takes the system-palette cube index, MONO
+ * output a fixed threshold of 128, no error diffusion. The line must hold width
+ * pixels of the larger mode. The display uses it for YUV, LAB and HIGH -> RGB
+ * and YUVW -> RGBW. 0, or -1 for a pair it does not convert.
+ */
+int32_t DecodeLineConvert(uint8_t* line, uint32_t width, int32_t fromMode, int32_t toMode,
+                          const uint8_t* palette, uint8_t fromPalfmt, uint8_t toPalfmt);
+
 #ifdef __cplusplus
 }
 #endif
