@@ -6,6 +6,8 @@ FUZZ_SECONDS ?= 20
 
 run: deps release
 	./build/release/app/cli/lumapix demo build/release/lumapix-demo.bmp
+	@echo
+	./build/release/app/cli/lumapix roundtrip build/release/roundtrip
 
 test: deps release asan
 	ctest --preset release -j $(JOBS)

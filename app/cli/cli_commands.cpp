@@ -1,13 +1,13 @@
 #include "cli_commands.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <strings.h>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "cli_options.hpp"
-
-#include "lumapix/format_adapters.h"
+#include "lumapix/document.h"
 #include "lumapix/header_report.h"
 #include "lumapix/mode_conversion.h"
 #include "lumapix/test_images.h"
@@ -16,156 +16,130 @@ namespace lumapix::cli {
 
 namespace {
 
-struct Format {
-    const char* extension;
-    DecodeAdapter decode;
-    DecodeAdapter decodeScaled;
-    EncodeAdapter encode;
-};
-
-// Interim dispatch by extension until the shared format registry takes over.
-constexpr Format kFormats[] = {
-    {"bmp", bmp_decode, bmp_decode_scaled, bmp_encode},
-};
-
-const Format* FormatOf(const std::string& path) {
-    auto dot = path.rfind('.');
-    if (dot == std::string::npos) return nullptr;
-    std::string ext = path.substr(dot + 1);
-    for (const Format& f : kFormats)
-        if (strcasecmp(ext.c_str(), f.extension) == 0) return &f;
-    return nullptr;
-}
-
-// Owns a record for the length of a command.
-struct Record {
-    XrImage image{};
-    ~Record() { ImageFree(&image); }
-};
-
-class File {
-public:
-    File(const std::string& path, const char* mode) : f_(std::fopen(path.c_str(), mode)) {}
-    ~File() { if (f_) std::fclose(f_); }
-    FILE* get() const { return f_; }
-    int Close() { int r = f_ ? std::fclose(f_) : 0; f_ = nullptr; return r; }
-
-private:
-    FILE* f_;
-};
-
-int ReportCodecError(const char* what, const std::string& path, CodecStatus status) {
-    std::fprintf(stderr, "ErrCode = 0X%x\n", static_cast<unsigned>(status));
-    std::fprintf(stderr, "lumapix: %s %s: %s\n", what, path.c_str(), CodecStatusMessage(status));
-    return kExitCodecError;
-}
-
 int32_t ElapsedMs(std::chrono::steady_clock::time_point start) {
     auto elapsed = std::chrono::steady_clock::now() - start;
     return static_cast<int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
 }
 
-uint64_t FileBytes(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+int ReportStatus(const char* what, const std::string& path, CodecStatus status) {
+    std::fprintf(stderr, "ErrCode = 0X%x\n", static_cast<unsigned>(status));
+    std::fprintf(stderr, "lumapix: %s %s: %s\n", what, path.c_str(), CodecStatusMessage(status));
+    return kExitCodecError;
 }
 
-DecodeOptions DefaultDecoding() {
-    DecodeOptions options;
-    DecodeOptionsDefaults(&options);
-    return options;
-}
-
-int DecodeFile(const std::string& path, XrImage* image, int32_t* ms,
-               const DecodeOptions& options = DefaultDecoding()) {
-    const Format* format = FormatOf(path);
-    DecodeAdapter decode = format ? (options.stretch ? format->decodeScaled : format->decode) : nullptr;
-    if (!decode) {
-        std::fprintf(stderr, "lumapix: %s: no %sdecoder for this file name\n", path.c_str(),
-                     options.stretch ? "scaled " : "");
-        return kExitUsage;
+// The command line answers the document's questions from its options: the
+// format comes from --format, parameters are already set, conversions needed
+// by the output format are made without asking.
+class CommandLineAnswers : public DocumentQuestions {
+public:
+    explicit CommandLineAnswers(const CommandLine& line) : line_(line) {}
+    bool ChooseFormat(const std::string&, std::string* extension) override {
+        if (line_.format.empty()) return false;
+        *extension = line_.format;
+        return true;
     }
-    File file(path, "rb");
-    if (!file.get()) {
-        std::perror(path.c_str());
+    bool ConfirmConversion(int32_t mode) override {
+        converted = mode;
+        return true;
+    }
+    void Warn(const std::string& caption, const std::string& message) override {
+        if (message.rfind("ErrCode", 0) == 0) std::fprintf(stderr, "%s\n", message.c_str());
+        std::fprintf(stderr, "lumapix: %s: %s\n", caption.c_str(), message.c_str());
+    }
+    int32_t converted = 0;
+
+private:
+    const CommandLine& line_;
+};
+
+// Opens path as the viewer does; reports and returns the exit status on failure.
+int Open(const std::string& path, CommandLine& line, DocumentQuestions& answers, COrvineDoc& doc) {
+    OpenOutcome outcome = OpenDocument(doc, path, line.decode, answers);
+    if (outcome == OpenOutcome::kRefused) return ReportStatus("decoding", path, XR_ERR_INTERNAL);
+    if (doc.status == COrvineDoc::kAudio) {
+        std::fprintf(stderr, "lumapix: %s is audio; play it in the viewer\n", path.c_str());
         return kExitCodecError;
     }
-    auto start = std::chrono::steady_clock::now();
-    CodecStatus status = decode(file.get(), image, &options);
-    *ms = ElapsedMs(start);
-    return status == XR_OK ? kExitOk : ReportCodecError("decoding", path, status);
+    if (doc.status == COrvineDoc::kFailed) {
+        if (doc.formatIndex >= XR_FORMAT_UNK)
+            std::fprintf(stderr, "lumapix: %s: unknown format; name it with --format EXT\n", path.c_str());
+        return ReportStatus("decoding", path, doc.lastDecodeStatus);
+    }
+    return kExitOk;
 }
 
-int EncodeFile(const std::string& path, XrImage* image, int32_t* ms) {
-    const Format* format = FormatOf(path);
-    if (!format || !format->encode) {
-        std::fprintf(stderr, "lumapix: %s: no encoder for this file name\n", path.c_str());
-        return kExitUsage;
-    }
-    File file(path, "wb");
-    if (!file.get()) {
-        std::perror(path.c_str());
-        return kExitCodecError;
-    }
-    EncodeOptions options;
-    EncodeOptionsDefaults(&options);
+int Process(COrvineDoc& doc, const CommandLine& line, const std::string& path) {
     auto start = std::chrono::steady_clock::now();
-    CodecStatus status = format->encode(file.get(), image, &options);
-    if (file.Close() != 0 && status == XR_OK) status = XR_ERR_STREAM_CALLBACK;
-    *ms = ElapsedMs(start);
-    if (status == XR_OK) return kExitOk;
-    std::remove(path.c_str());  // a half-written file would only mislead
-    return ReportCodecError("encoding", path, status);
+    for (const ProcessingStep& step : line.steps) {
+        const ModeOptions& m = step.mode;
+        CodecStatus status = ConvertImageMode(&doc.image, m.mode, m.dither, m.coefficient, m.threshold, 1, nullptr,
+                                              m.monoPaletteFormat);
+        if (status != XR_OK) return ReportStatus("converting", path, status);
+    }
+    doc.processMs = ElapsedMs(start);
+    return kExitOk;
+}
+
+int32_t OutputFormat(const CommandLine& line, const std::string& out) {
+    std::string name = line.to.empty() ? out : "." + line.to;
+    return DetectFormat(name.c_str(), nullptr, nullptr);
 }
 
 }  // namespace
 
 int Info(const std::vector<std::string>& args) {
     CommandLine line;
-    if (!ParseCommandLine(args, false, &line) || line.paths.size() != 1) return kExitUsage;
-    const std::string& in = line.paths[0];
-    Record record;
-    ReportTimes times;
-    if (int rc = DecodeFile(in, &record.image, &times.decodeMs, line.decode); rc != kExitOk) return rc;
-    std::fputs(HeaderReport(record.image, times, FileBytes(in), "\n").c_str(), stdout);
+    if (!ParseCommandLine(args, Command::kInfo, &line)) return kExitUsage;
+    if (line.help || line.paths.size() != 1) return ShowHelp("info", line.help);
+    CommandLineAnswers answers(line);
+    COrvineDoc doc;
+    if (int rc = Open(line.paths[0], line, answers, doc); rc != kExitOk) return rc;
+    ReportTimes times{doc.decodeMs, doc.encodeMs, doc.processMs};
+    std::fputs(HeaderReport(doc.image, times, doc.fileBytes, "\n").c_str(), stdout);
     return kExitOk;
 }
 
 int Convert(const std::vector<std::string>& args) {
     CommandLine line;
-    if (!ParseCommandLine(args, true, &line) || line.paths.size() != 2) return kExitUsage;
+    if (!ParseCommandLine(args, Command::kConvert, &line)) return kExitUsage;
+    if (line.help || line.paths.size() != 2) return ShowHelp("convert", line.help);
     const std::string &in = line.paths[0], &out = line.paths[1];
-    Record record;
-    ReportTimes times;
-    if (int rc = DecodeFile(in, &record.image, &times.decodeMs, line.decode); rc != kExitOk) return rc;
-    if (const ModeOptions& m = line.conversion; m.mode != 0) {
-        auto start = std::chrono::steady_clock::now();
-        CodecStatus status = ConvertImageMode(&record.image, m.mode, m.dither, m.coefficient, m.threshold,
-                                              line.decode.line, nullptr, m.monoPaletteFormat);
-        times.processMs = ElapsedMs(start);
-        if (status != XR_OK) return ReportCodecError("converting", in, status);
+    int32_t format = OutputFormat(line, out);
+    if (format < 0 || format >= XR_FORMAT_SAVE_ROWS || !FormatRegistry[format].encode) {
+        std::fprintf(stderr, "lumapix: %s: no encoder for this name; choose one with --to EXT\n", out.c_str());
+        return kExitUsage;
     }
-    if (int rc = EncodeFile(out, &record.image, &times.encodeMs); rc != kExitOk) return rc;
-    std::printf("%s -> %s: %ux%u %s, decode %d ms, convert %d ms, encode %d ms\n", in.c_str(), out.c_str(),
-                record.image.WIDTH, record.image.HEIGHT, ImageModeName(record.image.MODE), times.decodeMs,
-                times.processMs, times.encodeMs);
+    CommandLineAnswers answers(line);
+    COrvineDoc doc;
+    if (int rc = Open(in, line, answers, doc); rc != kExitOk) return rc;
+    if (int rc = Process(doc, line, in); rc != kExitOk) return rc;
+    if (!SaveDocumentConverted(doc, out, format, line.encode, answers)) return kExitCodecError;
+    std::printf("%s -> %s: %ux%u %s", in.c_str(), out.c_str(), doc.image.WIDTH, doc.image.HEIGHT,
+                ImageModeName(doc.image.MODE));
+    if (answers.converted) std::printf(" (written as %s)", ImageModeName(answers.converted));
+    std::printf(", decode %d ms, convert %d ms, encode %d ms\n", doc.decodeMs, doc.processMs, doc.encodeMs);
     return kExitOk;
 }
 
 int Demo(const std::vector<std::string>& args) {
     if (args.size() > 1) return kExitUsage;
     std::string path = args.empty() ? "lumapix-demo.bmp" : args[0];
-    Record source;
+    COrvineDoc source;
     if (MakeTestImage(&source.image, XR_MODE_RGB, 320, 240) != XR_OK) return kExitCodecError;
-    ReportTimes times;
-    if (int rc = EncodeFile(path, &source.image, &times.encodeMs); rc != kExitOk) return rc;
-    Record decoded;
-    if (int rc = DecodeFile(path, &decoded.image, &times.decodeMs); rc != kExitOk) return rc;
+    DocumentQuestions quiet;
+    EncodeOptions encoding;
+    EncodeOptionsDefaults(&encoding);
+    if (!SaveImageFile(source, source.image, path, encoding, XR_FORMAT_BMP, quiet))
+        return ReportStatus("encoding", path, XR_ERR_STREAM_CALLBACK);
+    CommandLine line;
+    ParseCommandLine({}, Command::kInfo, &line);
+    COrvineDoc decoded;
+    if (int rc = Open(path, line, quiet, decoded); rc != kExitOk) return rc;
     std::printf("Wrote a 320x240 gradient with a red \"F\" to %s and read it back.\n\n", path.c_str());
-    std::fputs(HeaderReport(decoded.image, times, FileBytes(path), "\n").c_str(), stdout);
-    bool same = source.image.SIZE == decoded.image.SIZE;
-    for (uint32_t i = 0; same && i < source.image.SIZE; ++i)
-        same = static_cast<uint8_t*>(source.image.PIXELS)[i] == static_cast<uint8_t*>(decoded.image.PIXELS)[i];
+    ReportTimes times{decoded.decodeMs, source.encodeMs, 0};
+    std::fputs(HeaderReport(decoded.image, times, decoded.fileBytes, "\n").c_str(), stdout);
+    bool same = source.image.SIZE == decoded.image.SIZE &&
+                std::memcmp(source.image.PIXELS, decoded.image.PIXELS, source.image.SIZE) == 0;
     std::printf("\nRound trip: %s\n", same ? "identical pixels" : "PIXELS DIFFER");
     return same ? kExitOk : kExitCodecError;
 }

@@ -8,6 +8,13 @@ namespace lumapix::cli {
 
 namespace {
 
+// Stores a value inside an option's parse expression.
+template <class T, class V>
+bool Set(T& field, V value) {
+    field = static_cast<T>(value);
+    return true;
+}
+
 // Whole-string decimal in min..max; no sign other than '-', no trailing text.
 bool ParseNumber(const std::string& text, int64_t min, int64_t max, int64_t* value) {
     const char* end = text.data() + text.size();
@@ -15,10 +22,11 @@ bool ParseNumber(const std::string& text, int64_t min, int64_t max, int64_t* val
     return ec == std::errc{} && ptr == end && !text.empty() && *value >= min && *value <= max;
 }
 
-bool ParseInt32(const std::string& text, int64_t min, int64_t max, int32_t* out) {
+template <class T>
+bool ParseInto(const std::string& text, int64_t min, int64_t max, T* out) {
     int64_t value = 0;
     if (!ParseNumber(text, min, max, &value)) return false;
-    *out = static_cast<int32_t>(value);
+    *out = static_cast<T>(value);
     return true;
 }
 
@@ -28,64 +36,148 @@ bool ParseList(const std::string& text, const char* separators, size_t count, in
     for (size_t i = 0; i < count; ++i) {
         size_t stop = i + 1 < count ? text.find_first_of(separators, start) : text.size();
         if (stop == std::string::npos) return false;
-        int64_t value = 0;
-        if (!ParseNumber(text.substr(start, stop - start), min, UINT16_MAX, &value)) return false;
-        *out[i] = static_cast<uint16_t>(value);
+        if (!ParseInto(text.substr(start, stop - start), min, UINT16_MAX, out[i])) return false;
         start = stop + 1;
     }
     return true;
 }
 
-// A number up to last or the name the header report shows, in any case.
-bool ParseMode(const std::string& text, int32_t last, int32_t* mode) {
-    for (int32_t m = XR_MODE_RGB; m <= last; ++m) {
+// A number first..last or the name the header report shows, in any case.
+bool ParseMode(const std::string& text, int32_t first, int32_t last, int32_t* mode) {
+    for (int32_t m = first; m <= last; ++m) {
         if (strcasecmp(text.c_str(), ImageModeName(m)) == 0) {
             *mode = m;
             return true;
         }
     }
-    return ParseInt32(text, XR_MODE_RGB, last, mode);
+    return ParseInto(text, first, last, mode);
 }
 
-enum class Kind { Scaled, Mode, ModeDetail };
+// One of two words, in any case: false for the first, true for the second.
+bool ParseChoice(const std::string& text, const char* no, const char* yes, bool* out) {
+    if (strcasecmp(text.c_str(), no) == 0) return Set(*out, false);
+    if (strcasecmp(text.c_str(), yes) == 0) return Set(*out, true);
+    return false;
+}
+
+bool ParsePalfmt(const std::string& text, uint8_t* out) {
+    bool white = false;
+    if (!ParseChoice(text, "blackiszero", "whiteiszero", &white)) return false;
+    *out = white ? XR_PALFMT_WHITEISZERO : XR_PALFMT_BLACKISZERO;
+    return true;
+}
+
+bool ParseExtension(const std::string& text, std::string* out) {
+    if (text.empty() || text.size() > 7 || text.find_first_of("./ ") != std::string::npos) return false;
+    *out = text;
+    return true;
+}
+
+// Which commands take an option.
+enum : unsigned { kInfo = 1, kConvert = 2, kBench = 4, kReaders = kInfo | kConvert | kBench };
+
+// Where a mode conversion's companions go: the last --mode given, or the next one.
+struct ParseState {
+    CommandLine* line;
+    ModeOptions pending;
+    bool detailGiven = false;
+    bool detailOnlyPalfmt = true;
+    ModeOptions& Details() { return line->steps.empty() ? pending : line->steps.back().mode; }
+};
 
 struct Option {
     const char* name;
-    Kind kind;
-    const char* expected;
-    bool (*parse)(const std::string& value, CommandLine* line);
+    unsigned commands;
+    const char* expected;  // null: a flag without a value
+    bool (*parse)(const std::string& value, ParseState& s);
 };
 
 const Option kOptions[] = {
+    {"--format", kReaders, "an extension such as bmp or pgm",
+     [](const std::string& v, ParseState& s) { return ParseExtension(v, &s.line->format); }},
+    {"--line", kReaders, nullptr,
+     [](const std::string&, ParseState& s) { return Set(s.line->decode.line, 1) && Set(s.line->encode.line, 1); }},
+    {"--whole", kReaders, nullptr,
+     [](const std::string&, ParseState& s) { return Set(s.line->decode.line, 0) && Set(s.line->encode.line, 0); }},
+    {"--stretch", kReaders, nullptr, [](const std::string&, ParseState& s) { return Set(s.line->decode.stretch, 1); }},
     // The scaled decode converts to the 8-bit modes only.
-    {"--target-mode", Kind::Scaled, "1..5 or RGB, YUV, GRAY, INDEX, MONO",
-     [](const std::string& v, CommandLine* l) { return ParseMode(v, XR_MODE_MONO, &l->decode.targetMode); }},
-    {"--target-size", Kind::Scaled, "WIDTHxHEIGHT, each 1..65535",
-     [](const std::string& v, CommandLine* l) {
-         uint16_t* out[] = {&l->decode.targetWidth, &l->decode.targetHeight};
-         return ParseList(v, "xX", 2, 1, out);
+    {"--target-mode", kReaders, "1..5 or RGB, YUV, GRAY, INDEX, MONO",
+     [](const std::string& v, ParseState& s) {
+         return ParseMode(v, XR_MODE_RGB, XR_MODE_MONO, &s.line->decode.targetMode) && Set(s.line->decode.stretch, 1);
      }},
-    {"--clip", Kind::Scaled, "X,Y,WIDTH,HEIGHT, each 0..65535 (0 size = to the edge)",
-     [](const std::string& v, CommandLine* l) {
-         uint16_t* out[] = {&l->decode.clipX, &l->decode.clipY, &l->decode.clipWidth, &l->decode.clipHeight};
-         return ParseList(v, ",", 4, 0, out);
+    {"--target-size", kReaders, "WIDTHxHEIGHT, each 1..65535",
+     [](const std::string& v, ParseState& s) {
+         uint16_t* out[] = {&s.line->decode.targetWidth, &s.line->decode.targetHeight};
+         return ParseList(v, "xX", 2, 1, out) && Set(s.line->decode.stretch, 1);
      }},
-    {"--mode", Kind::Mode, "1..10 or RGB, YUV, GRAY, INDEX, MONO, RGBW, YUVW, GRAYW, LAB, HIGH",
-     [](const std::string& v, CommandLine* l) { return ParseMode(v, XR_MODE_HIGH, &l->conversion.mode); }},
-    {"--dither", Kind::ModeDetail, "0..7",
-     [](const std::string& v, CommandLine* l) { return ParseInt32(v, 0, 7, &l->conversion.dither); }},
-    {"--coef", Kind::ModeDetail, "-128..127",
-     [](const std::string& v, CommandLine* l) { return ParseInt32(v, -128, 127, &l->conversion.coefficient); }},
-    {"--threshold", Kind::ModeDetail, "0..255",
-     [](const std::string& v, CommandLine* l) { return ParseInt32(v, 0, 255, &l->conversion.threshold); }},
-    {"--mono-palfmt", Kind::ModeDetail, "blackiszero or whiteiszero",
-     [](const std::string& v, CommandLine* l) {
-         bool white = strcasecmp(v.c_str(), "whiteiszero") == 0;
-         if (!white && strcasecmp(v.c_str(), "blackiszero") != 0) return false;
-         l->conversion.monoPaletteFormat = white ? XR_PALFMT_WHITEISZERO : XR_PALFMT_BLACKISZERO;
-         l->decode.monoPaletteFormat = l->conversion.monoPaletteFormat;  // also a MONO scaled decode's
+    {"--clip", kReaders, "X,Y,WIDTH,HEIGHT, each 0..65535 (0 size = to the edge)",
+     [](const std::string& v, ParseState& s) {
+         DecodeOptions& d = s.line->decode;
+         uint16_t* out[] = {&d.clipX, &d.clipY, &d.clipWidth, &d.clipHeight};
+         return ParseList(v, ",", 4, 0, out) && Set(d.stretch, 1);
+     }},
+    {"--mono-palfmt", kReaders, "blackiszero or whiteiszero",
+     [](const std::string& v, ParseState& s) {
+         // Polarity of bi-level files and scaled decodes, and of a MONO conversion.
+         if (!ParsePalfmt(v, &s.line->decode.monoPaletteFormat)) return false;
+         s.Details().monoPaletteFormat = s.line->decode.monoPaletteFormat;
          return true;
      }},
+    {"--thumbnail", kReaders, nullptr,
+     [](const std::string&, ParseState& s) { return Set(s.line->decode.jpegThumbnail, uint8_t{1}); }},
+    {"--raw-mode", kReaders, "0..8 or RGB, YUV, GRAY, INDEX, MONO, RGBW, YUVW, GRAYW",
+     [](const std::string& v, ParseState& s) { return ParseMode(v, XR_MODE_UNK, XR_MODE_GRAYW, &s.line->decode.rawMode); }},
+    {"--raw-format", kReaders, "bits per sample -16..16 (negative: signed; 0 = 8)",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, -16, 16, &s.line->decode.rawFormat); }},
+    {"--raw-width", kReaders, "1..65535",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 1, UINT16_MAX, &s.line->decode.rawWidth); }},
+    {"--raw-height", kReaders, "0..65535 (0: until the data ends)",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 0, UINT16_MAX, &s.line->decode.rawHeight); }},
+    {"--raw-line-bytes", kReaders, "0..65535 (0: from mode and width)",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 0, UINT16_MAX, &s.line->decode.rawLineBytes); }},
+    {"--raw-palfmt", kReaders, "blackiszero or whiteiszero",
+     [](const std::string& v, ParseState& s) { return ParsePalfmt(v, &s.line->decode.rawPaletteFormat); }},
+    {"--fax-width", kReaders, "1..32767",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 1, 32767, &s.line->decode.faxWidth); }},
+    {"--fax-line-bytes", kReaders, "1..4294967295",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 1, UINT32_MAX, &s.line->decode.faxLineBytes); }},
+    {"--fax-bit-order", kReaders, "msb or lsb",
+     [](const std::string& v, ParseState& s) {
+         bool lsb = false;
+         return ParseChoice(v, "msb", "lsb", &lsb) && Set(s.line->decode.faxBitOrder, uint8_t{lsb});
+     }},
+    {"--fax-error", kReaders, "prev, white or skip",
+     [](const std::string& v, ParseState& s) {
+         const char* names[] = {"prev", "white", "skip"};
+         for (uint8_t i = 0; i < 3; ++i)
+             if (strcasecmp(v.c_str(), names[i]) == 0) return Set(s.line->decode.faxErrorFill, i);
+         return false;
+     }},
+    {"--mode", kConvert, "1..10 or RGB, YUV, GRAY, INDEX, MONO, RGBW, YUVW, GRAYW, LAB, HIGH",
+     [](const std::string& v, ParseState& s) {
+         ProcessingStep step{s.pending};
+         if (!ParseMode(v, XR_MODE_RGB, XR_MODE_HIGH, &step.mode.mode)) return false;
+         s.pending = ModeOptions{};
+         s.line->steps.push_back(step);
+         return true;
+     }},
+    {"--dither", kConvert, "0..7",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 0, 7, &s.Details().dither); }},
+    {"--coef", kConvert, "-128..127",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, -128, 127, &s.Details().coefficient); }},
+    {"--threshold", kConvert, "0..255",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 0, 255, &s.Details().threshold); }},
+    {"--to", kConvert, "an extension such as bmp or pnm",
+     [](const std::string& v, ParseState& s) { return ParseExtension(v, &s.line->to); }},
+    {"--pnm", kConvert | kBench, "ascii or binary",
+     [](const std::string& v, ParseState& s) {
+         bool binary = false;
+         return ParseChoice(v, "ascii", "binary", &binary) && Set(s.line->encode.pnmBinary, int32_t{binary});
+     }},
+    {"--repeat", kBench, "1..1000",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 1, 1000, &s.line->repeat); }},
+    {"--encode", kBench, "an extension such as bmp or pnm",
+     [](const std::string& v, ParseState& s) { return ParseExtension(v, &s.line->benchEncode); }},
 };
 
 bool Fail(const std::string& message) {
@@ -93,12 +185,23 @@ bool Fail(const std::string& message) {
     return false;
 }
 
+unsigned Bit(Command command) {
+    switch (command) {
+        case Command::kInfo: return kInfo;
+        case Command::kConvert: return kConvert;
+        case Command::kBench: return kBench;
+    }
+    return 0;
+}
+
 }  // namespace
 
-bool ParseCommandLine(const std::vector<std::string>& args, bool withConversion, CommandLine* line) {
+bool ParseCommandLine(const std::vector<std::string>& args, Command command, CommandLine* line) {
     *line = CommandLine{};
     DecodeOptionsDefaults(&line->decode);
-    bool optionsEnded = false, detailGiven = false, detailOnlyPalfmt = true;
+    EncodeOptionsDefaults(&line->encode);
+    ParseState state{line, {}};
+    bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -109,32 +212,77 @@ bool ParseCommandLine(const std::vector<std::string>& args, bool withConversion,
             optionsEnded = true;
             continue;
         }
-        size_t equals = arg.find('=');
-        std::string name = arg.substr(0, equals);
-        if (name == "--stretch" && equals == std::string::npos) {
-            line->decode.stretch = 1;
+        if (arg == "--help" || arg == "-h") {
+            line->help = true;
             continue;
         }
+        size_t equals = arg.find('=');
+        std::string name = arg.substr(0, equals);
         const Option* option = nullptr;
         for (const Option& o : kOptions)
             if (name == o.name) option = &o;
         if (!option) return Fail("unknown option " + arg);
-        if (!withConversion && option->kind != Kind::Scaled) return Fail(name + " applies to convert only");
+        if (!(option->commands & Bit(command))) return Fail(name + " does not apply to this command");
         std::string value;
-        if (equals != std::string::npos) value = arg.substr(equals + 1);
-        else if (i + 1 < args.size()) value = args[++i];
-        else return Fail(name + " needs a value: " + option->expected);
-        if (!option->parse(value, line))
+        if (!option->expected) {
+            if (equals != std::string::npos) return Fail(name + " takes no value");
+        } else if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            return Fail(name + " needs a value: " + option->expected);
+        }
+        bool isDetail = name == "--dither" || name == "--coef" || name == "--threshold";
+        if (!option->parse(value, state))
             return Fail(name + ": bad value '" + value + "', expected " + option->expected);
-        // Any scaled-decode setting only makes sense through the scaled decode.
-        if (option->kind == Kind::Scaled) line->decode.stretch = 1;
-        detailGiven |= option->kind == Kind::ModeDetail;
-        if (option->kind == Kind::ModeDetail && name != "--mono-palfmt") detailOnlyPalfmt = false;
+        state.detailGiven |= isDetail;
     }
-    bool monoTarget = line->decode.targetMode == XR_MODE_MONO;
-    if (detailGiven && line->conversion.mode == 0 && !(monoTarget && detailOnlyPalfmt))
-        return Fail("--dither, --coef and --threshold only act with --mode; --mono-palfmt with --mode or --target-mode MONO");
+    if (state.detailGiven && line->steps.empty())
+        return Fail("--dither, --coef and --threshold only act with --mode");
     return true;
+}
+
+const char* OptionsHelp(Command command) {
+    static const char* const kDecode =
+        "decode options:\n"
+        "  --format EXT           read as this format (for names without a usable extension)\n"
+        "  --line | --whole       decode and encode line by line (default) or in one call\n"
+        "  --stretch              decode through the format's scaled decode\n"
+        "  --target-mode M        scaled decode to 1..5 or RGB, YUV, GRAY, INDEX, MONO (default RGB)\n"
+        "  --target-size WxH      scaled decode to this size (default the file's)\n"
+        "  --clip X,Y,W,H         scaled decode of this part of the file; 0 width or height = to the edge\n"
+        "  --mono-palfmt blackiszero|whiteiszero\n"
+        "                         polarity of bi-level files, MONO scaled decodes and --mode MONO\n"
+        "  --raw-mode M --raw-format BITS --raw-width W --raw-height H --raw-line-bytes N\n"
+        "  --raw-palfmt blackiszero|whiteiszero\n"
+        "                         geometry of .raw and .rle files (height 0: until the data ends)\n"
+        "  --thumbnail            JPEG: decode the embedded thumbnail\n"
+        "  --fax-width W --fax-line-bytes N --fax-bit-order msb|lsb --fax-error prev|white|skip\n"
+        "                         MH, MR and MMR files\n";
+    static const std::string kConvertHelp = std::string(kDecode) +
+        "\nprocessing, applied in the order given:\n"
+        "  --mode M               convert to 1..10 or RGB, YUV, GRAY, INDEX, MONO, RGBW, YUVW,\n"
+        "                         GRAYW, LAB, HIGH; followed by:\n"
+        "  --dither 0..7          INDEX and MONO: 0 none, 1 along the line, 2 Floyd-Steinberg,\n"
+        "                         3 Jarvis-Judice-Ninke, 4..7 2x2..16x16 pattern (default 0)\n"
+        "  --coef -128..127       error diffusion weight: 0 keeps errors whole, -128 drops them\n"
+        "  --threshold 0..255     MONO, dither 0..3: luma at or above it is white (default 128)\n"
+        "\nencode options:\n"
+        "  --to EXT               write as this format whatever OUT is called\n"
+        "  --pnm ascii|binary     PNM flavour (default ascii)\n"
+        "A mode the output format cannot hold is converted to one it can.\n";
+    static const std::string kBenchHelp = std::string(kDecode) +
+        "\nbench options:\n"
+        "  --repeat N             runs to take the median of (default 5)\n"
+        "  --encode EXT           also time encoding to this format\n"
+        "  --pnm ascii|binary     PNM flavour when encoding\n";
+    switch (command) {
+        case Command::kInfo: return kDecode;
+        case Command::kConvert: return kConvertHelp.c_str();
+        case Command::kBench: return kBenchHelp.c_str();
+    }
+    return kDecode;
 }
 
 }  // namespace lumapix::cli

@@ -1,4 +1,4 @@
-// Options of the info and convert commands, accepted before, between or after the paths.
+// Options of the lumapix commands, accepted before, between or after the paths.
 #ifndef LUMAPIX_CLI_OPTIONS_HPP
 #define LUMAPIX_CLI_OPTIONS_HPP
 
@@ -11,7 +11,9 @@
 
 namespace lumapix::cli {
 
-// The arguments of ConvertImageMode; mode 0 leaves the decoded image as it is.
+enum class Command { kInfo, kConvert, kBench };
+
+// The arguments of ConvertImageMode.
 struct ModeOptions {
     int32_t mode = 0;
     int32_t dither = 0;
@@ -20,15 +22,29 @@ struct ModeOptions {
     uint8_t monoPaletteFormat = XR_PALFMT_BLACKISZERO;
 };
 
+// One processing step between decode and encode, applied in the order given.
+struct ProcessingStep {
+    ModeOptions mode;
+};
+
 struct CommandLine {
     std::vector<std::string> paths;
     DecodeOptions decode{};
-    ModeOptions conversion;
+    EncodeOptions encode{};
+    std::string format;  // --format: extension for names without a usable one
+    std::string to;      // --to: write as this format whatever the output is named
+    std::vector<ProcessingStep> steps;
+    int32_t repeat = 5;       // bench
+    std::string benchEncode;  // bench: also encode to this format
+    bool help = false;
 };
 
-// Fills *line from args; withConversion also accepts --mode and its companions.
-// On a bad option prints why on stderr and returns false.
-bool ParseCommandLine(const std::vector<std::string>& args, bool withConversion, CommandLine* line);
+// Fills *line from args for command. On a bad option prints one line saying why
+// on stderr and returns false.
+bool ParseCommandLine(const std::vector<std::string>& args, Command command, CommandLine* line);
+
+// The options part of --help for a command.
+const char* OptionsHelp(Command command);
 
 }  // namespace lumapix::cli
 

@@ -1,10 +1,13 @@
-// lumapix: convert and inspect images from the command line.
+// lumapix: convert, inspect and time images from the command line.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli_commands.hpp"
+#include "cli_options.hpp"
+
+namespace lumapix::cli {
 
 namespace {
 
@@ -12,56 +15,63 @@ constexpr const char* kUsage =
     "usage: lumapix COMMAND [ARGS]\n"
     "\n"
     "commands:\n"
-    "  info [DECODE OPTIONS] FILE\n"
-    "                     decode FILE and print its header report\n"
-    "  convert [DECODE OPTIONS] [MODE OPTIONS] IN OUT\n"
-    "                     decode IN and write OUT; formats follow the file extensions\n"
-    "  demo [OUT.bmp]     write a generated test image, read it back, report it\n"
-    "  --version          print the version\n"
+    "  info [OPTIONS] FILE        decode FILE and print its header and timing report\n"
+    "  convert [OPTIONS] IN OUT   decode IN, process it, write OUT in the format its name gives\n"
+    "  bench [OPTIONS] FILE       time decoding (and encoding) FILE in memory: median ms, MPixel/s\n"
+    "  demo [OUT.bmp]             write a generated test image, read it back, report it\n"
+    "  roundtrip [DIR]            write the test image in every writable format, read each back\n"
+    "  --version                  print the version\n"
+    "Run 'lumapix COMMAND --help' for a command's options.\n"
     "\n"
-    "decode options (any of them selects the scaled decode):\n"
-    "  --stretch              decode through the format's scaled decode\n"
-    "  --target-mode M        mode to decode to: 1..5 or RGB, YUV, GRAY, INDEX, MONO (default RGB)\n"
-    "  --target-size WxH      size to stretch to (default the file's)\n"
-    "  --clip X,Y,W,H         part of the file to decode; 0 width or height = to the edge\n"
-    "\n"
-    "mode options (convert only; applied between decode and encode):\n"
-    "  --mode M               convert to 1..10 or RGB, YUV, GRAY, INDEX, MONO, RGBW, YUVW,\n"
-    "                         GRAYW, LAB, HIGH (any case)\n"
-    "  --dither 0..7          INDEX and MONO: 0 none, 1 along the line, 2 Floyd-Steinberg,\n"
-    "                         3 Jarvis-Judice-Ninke, 4..7 2x2..16x16 pattern (default 0)\n"
-    "  --coef -128..127       error diffusion weight: 0 keeps errors whole, -128 drops them\n"
-    "                         (default 0)\n"
-    "  --threshold 0..255     MONO, dither 0..3: luma at or above it is white (default 128)\n"
-    "  --mono-palfmt blackiszero|whiteiszero\n"
-    "                         MONO polarity, also of --target-mode MONO (default blackiszero)\n"
-    "Options may come before, between or after the paths, as --name VALUE or --name=VALUE.\n"
-    "\n"
-    "formats: bmp (read and write)\n"
+    "Formats read: bmp, pnm (ppm, pgm, pbm), raw, rle; written: bmp, pnm, raw.\n"
     "A failed decode, conversion or encode prints \"ErrCode = 0X<status>\" and exits with 1;\n"
     "wrong usage exits with 2.\n";
 
+struct CommandHelp {
+    const char* name;
+    const char* synopsis;
+    Command options;
+};
+
+constexpr CommandHelp kHelp[] = {
+    {"info", "usage: lumapix info [OPTIONS] FILE\n", Command::kInfo},
+    {"convert", "usage: lumapix convert [OPTIONS] IN OUT\n", Command::kConvert},
+    {"bench", "usage: lumapix bench [OPTIONS] FILE [--repeat N] [--encode EXT]\n", Command::kBench},
+};
+
 }  // namespace
+
+int ShowHelp(const std::string& command, bool requested) {
+    FILE* out = requested ? stdout : stderr;
+    for (const CommandHelp& h : kHelp) {
+        if (command == h.name) {
+            std::fprintf(out, "%s\n%s", h.synopsis, OptionsHelp(h.options));
+            return requested ? kExitOk : kExitUsage;
+        }
+    }
+    std::fputs(kUsage, out);
+    return requested ? kExitOk : kExitUsage;
+}
+
+}  // namespace lumapix::cli
 
 int main(int argc, char** argv) {
     using namespace lumapix::cli;
-    if (argc < 2) {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
+    if (argc < 2) return ShowHelp("", false);
     std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
-    int rc = kExitUsage;
-    if (command == "info") rc = Info(args);
-    else if (command == "convert") rc = Convert(args);
-    else if (command == "demo") rc = Demo(args);
-    else if (command == "--version") {
+    if (command == "info") return Info(args);
+    if (command == "convert") return Convert(args);
+    if (command == "bench") return Bench(args);
+    if (command == "demo") return Demo(args);
+    if (command == "roundtrip") return RoundTrip(args);
+    if (command == "--version") {
         std::printf("Lumapix Ver. %s\n", LUMAPIX_VERSION);
         return kExitOk;
-    } else if (command == "--help" || command == "-h") {
-        std::fputs(kUsage, stdout);
-        return kExitOk;
     }
-    if (rc == kExitUsage) std::fputs(kUsage, stderr);
-    return rc;
+    if (command == "--help" || command == "-h" || command == "help") {
+        return ShowHelp(args.empty() ? "" : args[0], true);
+    }
+    std::fprintf(stderr, "lumapix: unknown command '%s'\n", command.c_str());
+    return ShowHelp("", false);
 }

@@ -27,6 +27,15 @@ CodecStatus bmp_decode(FILE* file, XrImage* record, const DecodeOptions* options
 CodecStatus bmp_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
 CodecStatus bmp_encode(FILE* file, XrImage* record, const EncodeOptions* options);
 
+/* Netpbm P1..P6, read and written directly on the file. */
+CodecStatus pnm_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus pnm_encode(FILE* file, XrImage* record, const EncodeOptions* options);
+/* Headerless pixels; the geometry comes from the raw fields of the decode options. */
+CodecStatus raw_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus raw_encode(FILE* file, XrImage* record, const EncodeOptions* options);
+/* PackBits-coded GRAY lines; width and height from the raw fields (height 0: to the end). */
+CodecStatus rle_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+
 #ifdef __cplusplus
 }
 #endif

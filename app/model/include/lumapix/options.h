@@ -32,7 +32,9 @@ typedef struct DecodeOptions {
 
 /* Per-codec fields join this block as their encoders arrive. */
 typedef struct EncodeOptions {
-    int32_t line; /* 1: encode line by line */
+    int32_t line;      /* 1: encode line by line */
+    int32_t pnmBinary; /* PNM: 0 ASCII (P1-P3), nonzero binary (P4-P6) */
+    uint8_t faxCoding; /* MH, MR, MMR: 0, 1, 2; set by the save from the format */
 } EncodeOptions;
 
 /* Start-up values: line-by-line decoding and encoding, RGB as the scaled target. */
