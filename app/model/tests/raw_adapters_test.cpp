@@ -21,7 +21,7 @@ struct Record {
 
 FILE* FileWith(const Bytes& bytes) {
     FILE* f = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::rewind(f);
     return f;
 }
