@@ -84,6 +84,7 @@ void COrvineDoc::Clear() {
     fileName.clear();
     path.clear();
     bitWindow = BitWindow{};
+    bitCounts.fill(0);
     dicomList = nullptr;
     dicomCount = 0;
 }
@@ -122,9 +123,7 @@ OpenOutcome OpenDocument(COrvineDoc& doc, const std::string& path, DecodeOptions
     const XrImage& r = doc.image;
     if (!r.WIDTH || !r.HEIGHT || !r.LINEINT || !r.SIZE || !r.PIXELS) return OpenOutcome::kRefused;
     if (doc.status != COrvineDoc::kNormal) return outcome;
-    int32_t bits = r.FMT == 0 ? 8 : (r.FMT < 0 ? -r.FMT : r.FMT);
-    doc.bitWindow.bits = bits <= 8 ? 8 : 16;
-    doc.bitWindow.shift = 0;
+    doc.bitWindow = DefaultBitWindow(r.FMT);
     return outcome;
 }
 

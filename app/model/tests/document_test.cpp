@@ -96,7 +96,8 @@ TEST_F(Fixture, OpensABitmapAndRecordsWhatItRead) {
     EXPECT_EQ(doc.fileName, "a.bmp");
     EXPECT_EQ(doc.fileBytes, ReadText(path).size());
     EXPECT_EQ(doc.image.WIDTH, 21);
-    EXPECT_EQ(doc.bitWindow.bits, 8);
+    EXPECT_EQ(doc.bitWindow.lo, 1);
+    EXPECT_EQ(doc.bitWindow.hi, 8);
     EXPECT_TRUE(questions.warnings.empty());
 }
 

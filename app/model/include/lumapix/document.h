@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "lumapix/display_bitmap.h"
 #include "lumapix/format_registry.h"
 #include "lumapix/options.h"
 #include "lumapix/xr_image.h"
@@ -32,12 +33,6 @@ public:
     virtual void PlayAudio(const std::string& path, int32_t audioType);
 };
 
-// How many bits of a sample the view shows, and from which bit.
-struct BitWindow {
-    uint8_t bits = 8;   // 8 or 16
-    uint8_t shift = 0;  // lowest shown bit
-};
-
 class COrvineDoc {
 public:
     enum Status : int32_t { kNormal = 0, kAudio = 1, kFailed = -1 };
@@ -61,7 +56,8 @@ public:
     int32_t formatIndex = XR_FORMAT_NONE;
     std::string fileName;       // name with extension
     std::string path;
-    BitWindow bitWindow;
+    BitWindow bitWindow;        // the bits of a sample the view shows
+    BitCounts bitCounts{};      // samples with each bit set, for the display-bit panel
     void* dicomList = nullptr;  // element list of a DICOM file
     uint32_t dicomCount = 0;
 };

@@ -35,6 +35,7 @@ typedef struct EncodeOptions {
     int32_t line;      /* 1: encode line by line */
     int32_t pnmBinary; /* PNM: 0 ASCII (P1-P3), nonzero binary (P4-P6) */
     uint8_t faxCoding; /* MH, MR, MMR: 0, 1, 2; set by the save from the format */
+    int32_t tiffColor; /* TIFF page: 0 RGB, 1 YCbCr 4:2:2, 2 YCbCr 4:2:0 (kept for a TIFF writer) */
 } EncodeOptions;
 
 /* Start-up values: line-by-line decoding and encoding, RGB as the scaled target. */
