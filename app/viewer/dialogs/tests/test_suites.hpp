@@ -1,0 +1,13 @@
+// The dialog test classes, run one after another by main.cpp.
+#ifndef LUMAPIX_VIEWER_DIALOGS_TEST_SUITES_HPP
+#define LUMAPIX_VIEWER_DIALOGS_TEST_SUITES_HPP
+
+#include <memory>
+
+#include <QObject>
+
+std::unique_ptr<QObject> MakeOpenDialogsTest();
+std::unique_ptr<QObject> MakeEncodeSheetTest();
+std::unique_ptr<QObject> MakeModeConversionDialogTest();
+
+#endif

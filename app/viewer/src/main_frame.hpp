@@ -1,0 +1,103 @@
+// The main window: MDI area, menus and toolbar from one action table, status
+// bar, tool panels and the option blocks every open and save uses.
+#ifndef LUMAPIX_VIEWER_MAIN_FRAME_HPP
+#define LUMAPIX_VIEWER_MAIN_FRAME_HPP
+
+#include <QMainWindow>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+#include "lumapix/options.h"
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class CChildFrame;
+class COrvineView;
+class DicomPanel;
+class DisplayBitPanel;
+class NavigatorPanel;
+class ViewerQuestions;
+namespace lumapix {
+class CpuSampler;
+class CpuUsagePanel;
+}  // namespace lumapix
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The panels, in the order of their show keys.
+    enum Panel { kNavigator, kDisplayBits, kCpu, kDicom, kPanelCount };
+
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Opens path as a new document window; false when nothing opened.
+    bool OpenFile(const QString& path);
+
+    QMdiArea* mdiArea() const { return mdi_; }
+    CChildFrame* activeChild() const;
+    COrvineView* activeView() const;
+    QString imageStatusText() const;
+    QString zoomStatusText() const;
+    NavigatorPanel* navigator() const { return navigator_; }
+    DisplayBitPanel* displayBitPanel() const { return displayBits_; }
+    bool panelShown(Panel panel) const;
+    void SetPanelShown(Panel panel, bool shown);
+    QAction* action(const char* name) const;
+    DecodeOptions& decodeOptions() { return decodeOptions_; }
+    EncodeOptions& encodeOptions() { return encodeOptions_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreatePanels();
+    void RestorePanelStates();
+    void SavePanelStates() const;
+
+    void OnOpen();
+    void OnSaveAs();
+    void OnModeConversion();
+    void OnImageInformation();
+    void OnAbout();
+    void OnActivated(QMdiSubWindow* window);
+    void OnPixelPicked(uint32_t x, uint32_t y);
+    void UpdateStatus();
+    void UpdateCommands();
+    void AddRecentFile(const QString& path);
+    void RebuildRecentMenu();
+
+    QMdiArea* mdi_;
+    DecodeOptions decodeOptions_{};
+    EncodeOptions encodeOptions_{};
+    std::unique_ptr<ViewerQuestions> questions_;
+    std::unique_ptr<lumapix::CpuSampler> cpuSampler_;
+    NavigatorPanel* navigator_ = nullptr;
+    DisplayBitPanel* displayBits_ = nullptr;
+    lumapix::CpuUsagePanel* cpuPanel_ = nullptr;
+    DicomPanel* dicomPanel_ = nullptr;
+    std::array<QDockWidget*, kPanelCount> docks_{};
+    std::array<QAction*, kPanelCount> panelActions_{};
+    QLabel* imagePane_ = nullptr;
+    QLabel* zoomPane_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QStringList recentFiles_;
+    int openFilterIndex_ = 0;
+    int saveFilterIndex_ = 0;
+    QMdiSubWindow* statusSource_ = nullptr;
+};
+
+#endif
