@@ -8,6 +8,10 @@ run: deps release
 	./build/release/app/cli/lumapix demo build/release/lumapix-demo.bmp
 	@echo
 	./build/release/app/cli/lumapix roundtrip build/release/roundtrip
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo; echo "Opening the demo image in the viewer (close its window to finish)"; \
+	  ./build/release/app/viewer/lumapix-viewer build/release/lumapix-demo.bmp; \
+	else echo; echo "No display: the viewer is built as build/release/app/viewer/lumapix-viewer"; fi
 
 test: deps release asan
 	ctest --preset release -j $(JOBS)

@@ -8,7 +8,10 @@
 
 #include "lumapix/view_rules.h"
 
-BitGraph::BitGraph(QWidget* parent) : QWidget(parent) { setMinimumSize(246, 40); }
+BitGraph::BitGraph(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(246, 40);
+    setMaximumHeight(90);
+}
 
 void BitGraph::SetCounts(const lumapix::BitCounts* counts) {
     if (counts)
@@ -52,6 +55,7 @@ DisplayBitPanel::DisplayBitPanel(QWidget* parent)
     grid->addWidget(high_, 1, 1);
     grid->addWidget(highValue_, 1, 2);
     grid->addWidget(graph_, 2, 0, 1, 3);
+    grid->setRowStretch(3, 1);
     for (QLabel* value : {lowValue_, highValue_}) {
         value->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("16")) + 4);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -18,6 +18,7 @@ QLabel* TextBox(QWidget* parent) {
     label->setFrameShape(QFrame::StyledPanel);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setMinimumHeight(QFontMetrics(PanelFont()).lineSpacing() * 5 + 8);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     label->setMinimumWidth(QFontMetrics(PanelFont()).horizontalAdvance(QStringLiteral("    INDEX 255 [FFFF]  ")));
     return label;
 }
@@ -30,7 +31,10 @@ NavigatorPanel::NavigatorPanel(QWidget* parent) : QWidget(parent), color_(TextBo
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(color_);
     layout->addWidget(position_);
+    layout->addStretch();
     position_->setMinimumHeight(QFontMetrics(PanelFont()).lineSpacing() * 3 + 8);
+    position_->setMaximumHeight(position_->minimumHeight());
+    color_->setMaximumHeight(color_->minimumHeight());
     ShowPixel(nullptr, 0, 0);
 }
 
