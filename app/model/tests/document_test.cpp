@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lumapix/document.h"
+#include "lumapix/image_information.h"
 #include "lumapix/test_images.h"
 
 namespace {
@@ -115,6 +116,10 @@ TEST_F(Fixture, FailuresOpenWithThePlaceholder) {
         EXPECT_EQ(doc.image.WIDTH, 128);
         EXPECT_EQ(doc.image.HEIGHT, 32);
     }
+    // The information window names the decoder's status.
+    COrvineDoc fake;
+    lumapix::OpenDocument(fake, dir / "fake.bmp", decoding, questions);
+    EXPECT_NE(lumapix::ImageInformation(fake).find("エラーコード :     3 (0x0003)\r\n"), std::string::npos);
     COrvineDoc audio;
     ASSERT_EQ(lumapix::OpenDocument(audio, dir / "song.mp3", decoding, questions), OpenOutcome::kOpened);
     EXPECT_EQ(audio.status, COrvineDoc::kAudio);
