@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "cli_options.hpp"
 #include "lumapix/document.h"
+#include "lumapix/encode_all.h"
 #include "lumapix/header_report.h"
 #include "lumapix/mode_conversion.h"
 #include "lumapix/test_images.h"
@@ -119,6 +121,34 @@ int Convert(const std::vector<std::string>& args) {
     if (answers.converted) std::printf(" (written as %s)", ImageModeName(answers.converted));
     std::printf(", decode %d ms, convert %d ms, encode %d ms\n", doc.decodeMs, doc.processMs, doc.encodeMs);
     return kExitOk;
+}
+
+int EncodeAllFormats(const std::vector<std::string>& args) {
+    CommandLine line;
+    if (!ParseCommandLine(args, Command::kConvert, &line)) return kExitUsage;
+    if (line.help || line.paths.size() != 2) return ShowHelp("encode-all", line.help);
+    const std::string &in = line.paths[0], &folder = line.paths[1];
+    CommandLineAnswers answers(line);
+    COrvineDoc doc;
+    if (int rc = Open(in, line, answers, doc); rc != kExitOk) return rc;
+    if (int rc = Process(doc, line, in); rc != kExitOk) return rc;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "lumapix: %s: %s\n", folder.c_str(), error.message().c_str());
+        return kExitCodecError;
+    }
+    int failures = 0;
+    for (const EncodeAllResult& r : EncodeAll(doc, folder, line.encode, answers)) {
+        if (r.skipped)
+            std::printf("%-40s skipped: no encoder yet\n", r.path.c_str());
+        else if (r.written)
+            std::printf("%-40s written\n", r.path.c_str());
+        else
+            ++failures;
+    }
+    std::puts("ENCODE Finish");
+    return failures ? kExitCodecError : kExitOk;
 }
 
 int Demo(const std::vector<std::string>& args) {

@@ -16,6 +16,7 @@ int Convert(const std::vector<std::string>& args);
 int Bench(const std::vector<std::string>& args);
 int Demo(const std::vector<std::string>& args);
 int RoundTrip(const std::vector<std::string>& args);
+int EncodeAllFormats(const std::vector<std::string>& args);
 
 // Prints a command's usage: on stdout with status 0 when asked for, else on stderr with 2.
 int ShowHelp(const std::string& command, bool requested);

@@ -20,6 +20,8 @@ constexpr const char* kUsage =
     "  bench [OPTIONS] FILE       time decoding (and encoding) FILE in memory: median ms, MPixel/s\n"
     "  demo [OUT.bmp]             write a generated test image, read it back, report it\n"
     "  roundtrip [DIR]            write the test image in every writable format, read each back\n"
+    "  encode-all [OPTIONS] IN DIR  write IN as RGB, INDEX, YUV, GRAY and MONO in every format\n"
+    "                             that holds each (DIR/rgb.bmp, DIR/index.gif, ...)\n"
     "  --version                  print the version\n"
     "Run 'lumapix COMMAND --help' for a command's options.\n"
     "\n"
@@ -37,6 +39,7 @@ constexpr CommandHelp kHelp[] = {
     {"info", "usage: lumapix info [OPTIONS] FILE\n", Command::kInfo},
     {"convert", "usage: lumapix convert [OPTIONS] IN OUT\n", Command::kConvert},
     {"bench", "usage: lumapix bench [OPTIONS] FILE [--repeat N] [--encode EXT]\n", Command::kBench},
+    {"encode-all", "usage: lumapix encode-all [OPTIONS] IN DIR\n", Command::kConvert},
 };
 
 }  // namespace
@@ -65,6 +68,7 @@ int main(int argc, char** argv) {
     if (command == "bench") return Bench(args);
     if (command == "demo") return Demo(args);
     if (command == "roundtrip") return RoundTrip(args);
+    if (command == "encode-all") return EncodeAllFormats(args);
     if (command == "--version") {
         std::printf("Lumapix Ver. %s\n", LUMAPIX_VERSION);
         return kExitOk;

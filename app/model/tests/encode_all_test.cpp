@@ -1,0 +1,59 @@
+// Encode All: every row converted from one image, written where an encoder exists.
+#include "lumapix/encode_all.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "lumapix/test_images.h"
+
+namespace {
+
+struct CountingQuestions : lumapix::DocumentQuestions {
+    int warnings = 0;
+    void Warn(const std::string&, const std::string&) override { ++warnings; }
+};
+
+}  // namespace
+
+TEST(EncodeAll, WritesEachModeInTheFormatsThatHoldIt) {
+    const char* base = std::getenv("LUMAPIX_TEST_TMP");
+    std::string pattern = std::string(base ? base : "/tmp") + "/encode-all-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    lumapix::COrvineDoc doc;
+    ASSERT_EQ(MakeTestImage(&doc.image, XR_MODE_RGB, 33, 17), XR_OK);
+    XrImage before{};
+    ASSERT_EQ(ImageCopy(&before, &doc.image), XR_OK);
+    EncodeOptions options;
+    EncodeOptionsDefaults(&options);
+    CountingQuestions questions;
+
+    auto results = lumapix::EncodeAll(doc, pattern, options, questions);
+    ASSERT_EQ(results.size(), 17u);
+    EXPECT_EQ(questions.warnings, 0);
+    EXPECT_EQ(0, std::memcmp(doc.image.PIXELS, before.PIXELS, before.SIZE));  // the document is untouched
+    EXPECT_EQ(results[0].path, pattern + "/rgb.bmp");
+    EXPECT_EQ(results[16].path, pattern + "/mono.mmr");
+    const int32_t expectedModes[] = {XR_MODE_RGB, XR_MODE_INDEX, XR_MODE_INDEX, XR_MODE_INDEX};
+    int checked = 0;
+    for (const auto& r : results) {
+        const bool bmp = r.path.size() > 4 && r.path.compare(r.path.size() - 4, 4, ".bmp") == 0;
+        EXPECT_EQ(r.written, bmp) << r.path;  // only BMP has an encoder among these so far
+        EXPECT_EQ(r.skipped, !bmp) << r.path;
+        if (!bmp) continue;
+        lumapix::COrvineDoc back;
+        DecodeOptions decoding;
+        DecodeOptionsDefaults(&decoding);
+        ASSERT_EQ(lumapix::OpenDocument(back, r.path, decoding, questions), lumapix::OpenOutcome::kOpened);
+        EXPECT_EQ(back.status, lumapix::COrvineDoc::kNormal) << r.path;
+        EXPECT_EQ(back.image.WIDTH, 33);
+        EXPECT_EQ(back.image.MODE, expectedModes[checked]) << r.path;  // 8- and 1-bit files read as INDEX
+        ++checked;
+    }
+    EXPECT_EQ(checked, 4);
+    ImageFree(&before);
+    std::system(("rm -rf '" + pattern + "'").c_str());
+}
