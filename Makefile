@@ -2,7 +2,9 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: run test deps build release asan fuzz fuzz-run bench clean
+PREFIX ?= /usr/local
+
+.PHONY: run test deps build release asan fuzz fuzz-run bench install clean
 
 run: deps release
 	./build/release/app/cli/lumapix demo build/release/lumapix-demo.bmp
@@ -36,6 +38,20 @@ fuzz-run:
 
 bench: deps release
 	scripts/bench-bmp
+
+# Installs the viewer and the command line under PREFIX, building the release tree
+# first when it is out of date. With DESTDIR (staging a package) the desktop and
+# MIME caches are left to the package's own scripts.
+install:
+	@[ -f build/release/build.ninja ] || cmake --preset release >/dev/null
+	cmake --build --preset release -j $(JOBS)
+	cmake --install build/release --prefix "$(PREFIX)"
+	@if [ -z "$(DESTDIR)" ]; then \
+	  if command -v update-desktop-database >/dev/null; then \
+	    update-desktop-database -q "$(PREFIX)/share/applications" || true; fi; \
+	  if command -v update-mime-database >/dev/null; then \
+	    update-mime-database "$(PREFIX)/share/mime" || true; fi; \
+	fi
 
 clean:
 	rm -rf build

@@ -19,19 +19,30 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <optional>
 
+#include "about_dialog.hpp"
+#include "associations_dialog.hpp"
 #include "child_frame.hpp"
 #include "cpu_sampler.hpp"
 #include "cpu_usage_panel.hpp"
+#include "debug_options_dialog.hpp"
 #include "decode_options_dialog.hpp"
 #include "file_enc_dlg.hpp"
 #include "file_filters.hpp"
+#include "lumapix/encode_all.h"
+#include "lumapix/header_report.h"
 #include "lumapix/image_information.h"
 #include "lumapix/mode_conversion.h"
+#include "lumapix/plugin_host.h"
 #include "lumapix/view_rules.h"
+#include "lumapix/window_placement.h"
 #include "mode_conversion_dialog.hpp"
 #include "orvine_view.hpp"
 #include "panels/dicom_panel.hpp"
@@ -43,6 +54,8 @@
 using lumapix::CFileEncDlg;
 using lumapix::CpuSampler;
 using lumapix::CpuUsagePanel;
+using lumapix::AssociationsDialog;
+using lumapix::DebugOptionsDialog;
 using lumapix::DecodeOptionsDialog;
 using lumapix::ModeConversionDialog;
 
@@ -82,8 +95,11 @@ QPushButton* AddOptionsButton(QFileDialog& dialog) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(QWidget* parent)
-    : QMainWindow(parent), mdi_(new QMdiArea(this)), questions_(std::make_unique<ViewerQuestions>(this)) {
+CMainFrame::CMainFrame(lumapix::PluginHost* plugins, QWidget* parent)
+    : QMainWindow(parent),
+      mdi_(new QMdiArea(this)),
+      questions_(std::make_unique<ViewerQuestions>(this)),
+      plugins_(plugins) {
     InitIconResources();
     DecodeOptionsDefaults(&decodeOptions_);
     EncodeOptionsDefaults(&encodeOptions_);
@@ -113,6 +129,10 @@ CMainFrame::CMainFrame(QWidget* parent)
     UpdateStatus();
     UpdateCommands();
     resize(1100, 760);
+    // Command states follow the active document, checked twice a second.
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &CMainFrame::UpdateCommands);
+    timer->start(500);
 }
 
 CMainFrame::~CMainFrame() {
@@ -154,6 +174,11 @@ void CMainFrame::CreateActions() {
     make("window.cascade", QStringLiteral("重ねて表示(&C)"), nullptr, [this] { mdi_->cascadeSubWindows(); });
     make("window.tile", QStringLiteral("並べて表示(&T)"), nullptr, [this] { mdi_->tileSubWindows(); });
     make("help.about", QStringLiteral("バージョン情報(&A)..."), "about", &CMainFrame::OnAbout);
+    make("file.associations", QStringLiteral("関連付けの設定..."), nullptr, &CMainFrame::OnAssociations);
+    make("debug.header", QStringLiteral("XrImage Header"), nullptr, &CMainFrame::OnHeaderReport);
+    make("debug.options", QStringLiteral("Debug Option"), nullptr, &CMainFrame::OnDebugOptions);
+    make("debug.encodeAll", QStringLiteral("Encode All"), nullptr, &CMainFrame::OnEncodeAll);
+    make("debug.plugins", QStringLiteral("Plugin Information"), nullptr, &CMainFrame::OnPluginInformation);
     for (int i = 0; i < kPanelCount; ++i) {
         auto panel = static_cast<Panel>(i);
         QAction* a = make(kPanels[i].actionName, QString::fromUtf8(kPanels[i].menuText), kPanels[i].icon,
@@ -181,6 +206,8 @@ void CMainFrame::CreateMenus() {
     file->addSeparator();
     recentMenu_ = file->addMenu(QStringLiteral("最近使ったファイル"));
     file->addSeparator();
+    file->addAction(action("file.associations"));
+    file->addSeparator();
     file->addAction(action("file.exit"));
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("編集(&E)"));
@@ -197,6 +224,14 @@ void CMainFrame::CreateMenus() {
 
     QMenu* image = menuBar()->addMenu(QStringLiteral("画像処理(&I)"));
     image->addAction(action("image.mode"));
+    image->addSeparator();
+    pluginMenu_ = image->addMenu(QStringLiteral("PLUGINS"));
+    pluginMenu_->addAction(QStringLiteral("フィルタープラグイン"));  // replaced when the menu opens
+    connect(pluginMenu_, &QMenu::aboutToShow, this, &CMainFrame::BuildPluginMenu);
+
+    QMenu* debug = menuBar()->addMenu(QStringLiteral("DEBUG"));
+    for (const char* name : {"debug.header", "debug.options", "debug.encodeAll", "debug.plugins"})
+        debug->addAction(action(name));
 
     windowMenu_ = menuBar()->addMenu(QStringLiteral("ウィンドウ(&W)"));
     connect(windowMenu_, &QMenu::aboutToShow, this, [this] {
@@ -313,6 +348,7 @@ void CMainFrame::SavePanelStates() const {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    SavePlacement();
     SavePanelStates();
     mdi_->closeAllSubWindows();
     event->accept();
@@ -440,24 +476,126 @@ void CMainFrame::OnModeConversion() {
 }
 
 void CMainFrame::OnImageInformation() {
-    CChildFrame* child = activeChild();
-    if (!child) return;
-    QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("画像情報"));
-    auto* text = new QPlainTextEdit(&dialog);
-    text->setReadOnly(true);
-    text->setFont(PanelFont());
-    text->setPlainText(QString::fromStdString(lumapix::ImageInformation(child->document())).remove(QLatin1Char('\r')));
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(text);
-    dialog.resize(520, 560);
-    dialog.exec();
+    if (CChildFrame* child = activeChild())
+        ShowText(QStringLiteral("画像情報"), lumapix::ImageInformation(child->document()));
 }
 
 void CMainFrame::OnAbout() {
-    QMessageBox::about(this, QStringLiteral("バージョン情報"),
-                       QStringLiteral("<b>Lumapix</b><br>Lumapix Ver. %1<br>QUILLBAY")
-                           .arg(QStringLiteral(LUMAPIX_VERSION).split(QLatin1Char('.')).join(QStringLiteral(". "))));
+    AboutDialog about(this);
+    about.exec();
+}
+
+void CMainFrame::ShowText(const QString& title, const std::string& text) {
+    QDialog dialog(this);
+    dialog.setWindowTitle(title);
+    auto* view = new QPlainTextEdit(&dialog);
+    view->setReadOnly(true);
+    view->setFont(PanelFont());
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setPlainText(QString::fromStdString(text).remove(QLatin1Char('\r')));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(view);
+    dialog.resize(560, 600);
+    dialog.exec();
+}
+
+void CMainFrame::OnHeaderReport() {
+    CChildFrame* child = activeChild();
+    if (!child) return;
+    const lumapix::COrvineDoc& doc = child->document();
+    lumapix::ReportTimes times{doc.decodeMs, doc.encodeMs, doc.processMs};
+    ShowText(QStringLiteral("XrImage Header"), lumapix::HeaderReport(doc.image, times, doc.fileBytes, "\r\n"));
+}
+
+void CMainFrame::OnDebugOptions() {
+    DebugOptionsDialog dialog(&decodeOptions_, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnEncodeAll() {
+    CChildFrame* child = activeChild();
+    if (!child || child->document().status != lumapix::COrvineDoc::kNormal) return;
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Encode All"), QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    if (folder.isEmpty()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto results = lumapix::EncodeAll(child->document(), folder.toStdString(), encodeOptions_, *questions_);
+    QApplication::restoreOverrideCursor();
+    int skipped = 0;
+    for (const auto& r : results) skipped += r.skipped ? 1 : 0;
+    if (skipped) statusBar()->showMessage(QStringLiteral("%1 形式はまだ書き出せません").arg(skipped), 5000);
+    QMessageBox::information(this, QStringLiteral("LUMAPIX"), QStringLiteral("ENCODE Finish"));
+}
+
+void CMainFrame::OnPluginInformation() {
+    ShowText(QStringLiteral("Plugin Information"), plugins_ ? plugins_->ListText() : std::string());
+}
+
+void CMainFrame::OnAssociations() {
+    AssociationsDialog dialog(
+        lumapix::AssociationEnvironment::FromProcess(QCoreApplication::applicationFilePath().toStdString()), this);
+    dialog.exec();
+}
+
+void CMainFrame::BuildPluginMenu() {
+    pluginMenu_->clear();
+    if (!plugins_) return;
+    CChildFrame* child = activeChild();
+    const XrImage* image =
+        child && child->document().status == lumapix::COrvineDoc::kNormal ? &child->document().image : nullptr;
+    for (int i = 0; i < plugins_->Count(); ++i) {
+        QAction* item = pluginMenu_->addAction(QString::fromUtf8(plugins_->Name(i)), this, [this, i] { RunPlugin(i); });
+        item->setData(36001 + i);
+        item->setEnabled(plugins_->Enabled(i, image));
+    }
+}
+
+bool CMainFrame::RunPlugin(int index) {
+    CChildFrame* child = activeChild();
+    if (!plugins_ || !child || child->document().status != lumapix::COrvineDoc::kNormal) return false;
+    lumapix::COrvineDoc& doc = child->document();
+    if (!plugins_->Enabled(index, &doc.image)) return false;
+    COrvineView* view = child->view();
+    QElapsedTimer timer;
+    timer.start();
+    // A preview must show while the filter still runs: repaint at once.
+    plugins_->Execute(index, doc.image, doc.undo, this, [view] {
+        view->RebuildDisplay();
+        view->viewport()->repaint();
+    });
+    doc.processMs = static_cast<int32_t>(timer.elapsed());
+    child->view()->OnImageReplaced();
+    displayBits_->SetDocument(&doc);
+    return true;
+}
+
+void CMainFrame::SavePlacement() const {
+    lumapix::WindowPlacement placement;
+    if (isMaximized()) placement.flags = lumapix::WindowPlacement::kRestoreToMaximized;
+    placement.show = isMinimized()   ? lumapix::WindowPlacement::kShowMinimized
+                     : isMaximized() ? lumapix::WindowPlacement::kShowMaximized
+                                     : lumapix::WindowPlacement::kShowNormal;
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+    placement.left = normal.left();
+    placement.top = normal.top();
+    placement.right = normal.left() + normal.width();
+    placement.bottom = normal.top() + normal.height();
+    Profile().setValue(QStringLiteral("Settings/WindowPos"), QString::fromStdString(lumapix::FormatWindowPos(placement)));
+}
+
+void CMainFrame::ShowWithSavedPlacement() {
+    const QString text = Profile().value(QStringLiteral("Settings/WindowPos")).toString();
+    std::optional<lumapix::WindowPlacement> placement = lumapix::ParseWindowPos(text.toStdString());
+    if (!placement || placement->right <= placement->left || placement->bottom <= placement->top) {
+        show();
+        return;
+    }
+    setGeometry(placement->left, placement->top, placement->right - placement->left,
+                placement->bottom - placement->top);
+    if (placement->maximized())
+        showMaximized();
+    else
+        show();
 }
 
 void CMainFrame::OnActivated(QMdiSubWindow* window) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <string>
 
 #include "lumapix/options.h"
 
@@ -25,6 +26,7 @@ class ViewerQuestions;
 namespace lumapix {
 class CpuSampler;
 class CpuUsagePanel;
+class PluginHost;
 }  // namespace lumapix
 
 class CMainFrame : public QMainWindow {
@@ -34,11 +36,19 @@ public:
     // The panels, in the order of their show keys.
     enum Panel { kNavigator, kDisplayBits, kCpu, kDicom, kPanelCount };
 
-    explicit CMainFrame(QWidget* parent = nullptr);
+    // plugins: the filter plug-ins loaded at start-up, or null for none.
+    explicit CMainFrame(lumapix::PluginHost* plugins = nullptr, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Opens path as a new document window; false when nothing opened.
     bool OpenFile(const QString& path);
+    // Shows the window where the profile's "WindowPos" left it.
+    void ShowWithSavedPlacement();
+    // Runs plug-in index on the active image; false when it is not enabled for it.
+    bool RunPlugin(int index);
+    // The plug-in menu's items for the active document.
+    QMenu* pluginMenu() const { return pluginMenu_; }
+    const lumapix::PluginHost* plugins() const { return plugins_; }
 
     QMdiArea* mdiArea() const { return mdi_; }
     CChildFrame* activeChild() const;
@@ -72,6 +82,14 @@ private:
     void OnModeConversion();
     void OnImageInformation();
     void OnAbout();
+    void OnHeaderReport();
+    void OnDebugOptions();
+    void OnEncodeAll();
+    void OnPluginInformation();
+    void OnAssociations();
+    void BuildPluginMenu();
+    void SavePlacement() const;
+    void ShowText(const QString& title, const std::string& text);
     void OnActivated(QMdiSubWindow* window);
     void OnPixelPicked(uint32_t x, uint32_t y);
     void UpdateStatus();
@@ -93,6 +111,8 @@ private:
     QLabel* imagePane_ = nullptr;
     QLabel* zoomPane_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    QMenu* pluginMenu_ = nullptr;
+    lumapix::PluginHost* plugins_ = nullptr;
     QMenu* windowMenu_ = nullptr;
     QStringList recentFiles_;
     int openFilterIndex_ = 0;

@@ -4,6 +4,7 @@
 #include <QMdiSubWindow>
 #include <QPixmap>
 
+#include "lumapix/plugin_host.h"
 #include "main_frame.hpp"
 #include "orvine_view.hpp"
 
@@ -13,6 +14,11 @@ QString SnapshotReport(const CMainFrame& frame) {
     QString report = QStringLiteral("status: %1\nzoom: %2\nwindows: %3\n")
                          .arg(frame.imageStatusText(), frame.zoomStatusText())
                          .arg(frame.mdiArea()->subWindowList().size());
+    if (const lumapix::PluginHost* plugins = frame.plugins()) {
+        QStringList names;
+        for (int i = 0; i < plugins->Count(); ++i) names << QString::fromUtf8(plugins->Name(i));
+        report += QStringLiteral("plugins: %1\n").arg(names.join(QStringLiteral(", ")));
+    }
     if (COrvineView* view = frame.activeView()) {
         QPoint origin = view->viewport()->mapTo(&frame, QPoint(0, 0));
         report += QStringLiteral("view: %1 %2 %3 %4\n")

@@ -8,7 +8,7 @@
 class CMainFrame;
 
 bool SaveSnapshot(CMainFrame& frame, const QString& png);
-// Lines "status: ...", "zoom: ...", "windows: N" and, for the active image,
+// Lines "status: ...", "zoom: ...", "windows: N", "plugins: A, B" and, for the active image,
 // "view: X Y W H" (its image area in window coordinates).
 QString SnapshotReport(const CMainFrame& frame);
 

@@ -34,21 +34,24 @@ QString Sample(int32_t mode, int32_t format, const char* name) {
 
 struct Shot {
     QImage picture;
-    QString status, zoom;
+    QString status, zoom, plugins;
     QPoint viewOrigin;
 };
 
-Shot RunViewer(const QString& file, const QString& png) {
+Shot RunViewer(const QString& file, const QString& png, const QStringList& extra = {}) {
     Shot shot;
     QProcess viewer;
     viewer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    viewer.start(QStringLiteral("xvfb-run"),
-                 {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x900x24"),
-                  QStringLiteral(LUMAPIX_VIEWER_PATH), QStringLiteral("--grab"), png, file});
+    const QStringList arguments = QStringList{QStringLiteral("-a"), QStringLiteral("-s"),
+                                              QStringLiteral("-screen 0 1280x900x24"), QStringLiteral(LUMAPIX_VIEWER_PATH),
+                                              QStringLiteral("--grab"), png, file} +
+                                  extra;
+    viewer.start(QStringLiteral("xvfb-run"), arguments);
     if (!viewer.waitForFinished(60000) || viewer.exitCode() != 0) return shot;
     for (const QString& line : QString::fromUtf8(viewer.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         if (line.startsWith(QStringLiteral("status: "))) shot.status = line.mid(8);
         if (line.startsWith(QStringLiteral("zoom: "))) shot.zoom = line.mid(6);
+        if (line.startsWith(QStringLiteral("plugins: "))) shot.plugins = line.mid(9);
         if (line.startsWith(QStringLiteral("view: "))) {
             QStringList n = line.mid(6).split(QLatin1Char(' '));
             shot.viewOrigin = QPoint(n.value(0).toInt(), n.value(1).toInt());
@@ -119,6 +122,26 @@ private slots:
                 if ((got & 0xFFFFFF) != (want & 0xFFFFFF)) ++wrong;
             }
         QCOMPARE(wrong, 0);
+    }
+
+    // Started with a file and a filter from plg_filter: the picture turns sepia,
+    // every pixel with red >= green >= blue, and the tones keep their order.
+    void runsAFilterPlugInFromTheCommandLine() {
+        const QString file = Sample(XR_MODE_RGB, XR_FORMAT_BMP, "filtered.bmp");
+        QVERIFY(!file.isEmpty());
+        Shot shot = RunViewer(file, OutDir() + QStringLiteral("/filtered.png"),
+                              {QStringLiteral("--filter"), QStringLiteral("セピア調")});
+        QVERIFY2(!shot.picture.isNull(), "the viewer did not write its screenshot");
+        QVERIFY2(shot.plugins.contains(QStringLiteral("セピア調")), qPrintable(shot.plugins));
+        QVERIFY(shot.plugins.contains(QStringLiteral("シャープ (3x3)")));
+        int coloured = 0;
+        for (int y = 0; y < 64; y += 4)
+            for (int x = 0; x < 96; x += 4) {
+                QRgb p = shot.picture.pixel(shot.viewOrigin + QPoint(x, y));
+                QVERIFY2(qRed(p) >= qGreen(p) && qGreen(p) >= qBlue(p), qPrintable(QString::number(p, 16)));
+                coloured += qRed(p) > qBlue(p) ? 1 : 0;
+            }
+        QVERIFY(coloured > 300);  // not merely grey
     }
 };
 

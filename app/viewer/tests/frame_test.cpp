@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QMap>
+#include <QMenu>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSlider>
@@ -14,6 +16,7 @@
 
 #include "child_frame.hpp"
 #include "file_filters.hpp"
+#include "lumapix/plugin_host.h"
 #include "lumapix/view_rules.h"
 #include "main_frame.hpp"
 #include "orvine_view.hpp"
@@ -206,6 +209,32 @@ private slots:
         dock->close();
         QVERIFY(!toggle->isChecked());
         QVERIFY(!frame->panelShown(CMainFrame::kCpu));
+    }
+
+    void pluginItemsFollowTheActiveImage() {
+        lumapix::PluginHost plugins;
+        QCOMPARE(plugins.LoadAll(LUMAPIX_PLUGIN_DIR), 2);
+        frame = std::make_unique<CMainFrame>(&plugins);
+        frame->show();
+        auto items = [this] {
+            emit frame->pluginMenu()->aboutToShow();
+            QMap<QString, bool> enabled;
+            for (QAction* a : frame->pluginMenu()->actions()) enabled[a->text()] = a->isEnabled();
+            return enabled;
+        };
+        QCOMPARE(items().size(), 2);
+        QVERIFY(!items().value(QStringLiteral("セピア調"), true));  // no document: greyed
+        COrvineView* mono = Open(BitmapFile());
+        QVERIFY(mono);
+        QVERIFY(!items().value(QStringLiteral("セピア調"), true));  // a bitmap has no colours to tone
+        COrvineView* view = Open(RgbFile());
+        QVERIFY(items().value(QStringLiteral("セピア調")));
+        lumapix::COrvineDoc& doc = view->document();
+        const QByteArray before(static_cast<const char*>(doc.image.PIXELS), static_cast<qsizetype>(doc.image.SIZE));
+        QVERIFY(frame->RunPlugin(1));
+        QCOMPARE(QByteArray(static_cast<const char*>(doc.undo.PIXELS), static_cast<qsizetype>(doc.undo.SIZE)), before);
+        QVERIFY(QByteArray(static_cast<const char*>(doc.image.PIXELS), static_cast<qsizetype>(doc.image.SIZE)) != before);
+        frame.reset();  // before the plug-ins unload
     }
 
     void saveFiltersNameTheFormatsInRegistryOrder() {

@@ -9,5 +9,7 @@
 std::unique_ptr<QObject> MakeOpenDialogsTest();
 std::unique_ptr<QObject> MakeEncodeSheetTest();
 std::unique_ptr<QObject> MakeModeConversionDialogTest();
+std::unique_ptr<QObject> MakeAssociationsDialogTest();
+std::unique_ptr<QObject> MakeDebugOptionsDialogTest();
 
 #endif
