@@ -12,6 +12,8 @@
 #include "lumapix/encode_all.h"
 #include "lumapix/header_report.h"
 #include "lumapix/mode_conversion.h"
+#include "lumapix/resize_image.h"
+#include "lumapix/rotate_image.h"
 #include "lumapix/test_images.h"
 
 namespace lumapix::cli {
@@ -73,10 +75,27 @@ int Open(const std::string& path, CommandLine& line, DocumentQuestions& answers,
 int Process(COrvineDoc& doc, const CommandLine& line, const std::string& path) {
     auto start = std::chrono::steady_clock::now();
     for (const ProcessingStep& step : line.steps) {
-        const ModeOptions& m = step.mode;
-        CodecStatus status = ConvertImageMode(&doc.image, m.mode, m.dither, m.coefficient, m.threshold, 1, nullptr,
-                                              m.monoPaletteFormat);
-        if (status != XR_OK) return ReportStatus("converting", path, status);
+        CodecStatus status = XR_OK;
+        const char* what = "converting";
+        switch (step.kind) {
+            case ProcessingStep::kMode: {
+                const ModeOptions& m = step.mode;
+                status = ConvertImageMode(&doc.image, m.mode, m.dither, m.coefficient, m.threshold, 1, nullptr,
+                                          m.monoPaletteFormat);
+                break;
+            }
+            case ProcessingStep::kResize: {
+                const ResizeOptions& r = step.resize;
+                what = "resizing";
+                status = ResizeImage(&doc.image, r.method, r.width, r.height, r.sharpness, line.decode.line);
+                break;
+            }
+            case ProcessingStep::kRotate:
+                what = "rotating";
+                status = RotateImage(&doc.image, step.angle, line.decode.line);
+                break;
+        }
+        if (status != XR_OK) return ReportStatus(what, path, status);
     }
     doc.processMs = ElapsedMs(start);
     return kExitOk;

@@ -73,6 +73,34 @@ bool ParseExtension(const std::string& text, std::string* out) {
     return true;
 }
 
+// WxH[:method[:sharpness]] for --resize.
+bool ParseResize(const std::string& v, CommandLine* line) {
+    ProcessingStep step;
+    step.kind = ProcessingStep::kResize;
+    ResizeOptions& r = step.resize;
+    const size_t colon = v.find(':');
+    uint16_t size[2] = {};
+    uint16_t* out[] = {&size[0], &size[1]};
+    if (!ParseList(v.substr(0, colon), "xX", 2, 1, out) || size[0] > 32767 || size[1] > 32767) return false;
+    r.width = size[0];
+    r.height = size[1];
+    if (colon != std::string::npos) {
+        const std::string rest = v.substr(colon + 1);
+        const size_t second = rest.find(':');
+        const std::string method = rest.substr(0, second);
+        const char* names[] = {"nearest", "bilinear", "bicubic"};
+        r.method = -1;
+        for (int32_t i = 0; i < 3; ++i)
+            if (strcasecmp(method.c_str(), names[i]) == 0) r.method = i;
+        if (r.method < 0) return false;
+        if (second != std::string::npos &&
+            (r.method != 2 || !ParseInto(rest.substr(second + 1), -128, 127, &r.sharpness)))
+            return false;
+    }
+    line->steps.push_back(step);
+    return true;
+}
+
 // Which commands take an option.
 enum : unsigned { kInfo = 1, kConvert = 2, kBench = 4, kReaders = kInfo | kConvert | kBench };
 
@@ -82,7 +110,11 @@ struct ParseState {
     ModeOptions pending;
     bool detailGiven = false;
     bool detailOnlyPalfmt = true;
-    ModeOptions& Details() { return line->steps.empty() ? pending : line->steps.back().mode; }
+    ModeOptions& Details() {
+        for (auto step = line->steps.rbegin(); step != line->steps.rend(); ++step)
+            if (step->kind == ProcessingStep::kMode) return step->mode;
+        return pending;
+    }
 };
 
 struct Option {
@@ -155,7 +187,8 @@ const Option kOptions[] = {
      }},
     {"--mode", kConvert, "1..10 or RGB, YUV, GRAY, INDEX, MONO, RGBW, YUVW, GRAYW, LAB, HIGH",
      [](const std::string& v, ParseState& s) {
-         ProcessingStep step{s.pending};
+         ProcessingStep step;
+         step.mode = s.pending;
          if (!ParseMode(v, XR_MODE_RGB, XR_MODE_HIGH, &step.mode.mode)) return false;
          s.pending = ModeOptions{};
          s.line->steps.push_back(step);
@@ -167,6 +200,27 @@ const Option kOptions[] = {
      [](const std::string& v, ParseState& s) { return ParseInto(v, -128, 127, &s.Details().coefficient); }},
     {"--threshold", kConvert, "0..255",
      [](const std::string& v, ParseState& s) { return ParseInto(v, 0, 255, &s.Details().threshold); }},
+    {"--resize", kConvert, "WIDTHxHEIGHT[:nearest|bilinear|bicubic[:SHARPNESS]], sizes 1..32767, sharpness -128..127",
+     [](const std::string& v, ParseState& s) { return ParseResize(v, s.line); }},
+    {"--rotate", kConvert, "90, 180 or 270 (clockwise)",
+     [](const std::string& v, ParseState& s) {
+         ProcessingStep step;
+         step.kind = ProcessingStep::kRotate;
+         if (v != "90" && v != "180" && v != "270") return false;
+         step.angle = std::stoi(v);
+         s.line->steps.push_back(step);
+         return true;
+     }},
+    {"--flip", kConvert, "lr (left-right) or tb (top-bottom)",
+     [](const std::string& v, ParseState& s) {
+         bool topBottom = false;
+         if (!ParseChoice(v, "lr", "tb", &topBottom)) return false;
+         ProcessingStep step;
+         step.kind = ProcessingStep::kRotate;
+         step.angle = topBottom ? -2 : -1;
+         s.line->steps.push_back(step);
+         return true;
+     }},
     {"--to", kConvert, "an extension such as bmp or pnm",
      [](const std::string& v, ParseState& s) { return ParseExtension(v, &s.line->to); }},
     {"--pnm", kConvert | kBench, "ascii or binary",
@@ -238,8 +292,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, Command command, Com
             return Fail(name + ": bad value '" + value + "', expected " + option->expected);
         state.detailGiven |= isDetail;
     }
-    if (state.detailGiven && line->steps.empty())
-        return Fail("--dither, --coef and --threshold only act with --mode");
+    bool anyMode = false;
+    for (const ProcessingStep& step : line->steps) anyMode |= step.kind == ProcessingStep::kMode;
+    if (state.detailGiven && !anyMode) return Fail("--dither, --coef and --threshold only act with --mode");
     return true;
 }
 
@@ -268,6 +323,11 @@ const char* OptionsHelp(Command command) {
         "                         3 Jarvis-Judice-Ninke, 4..7 2x2..16x16 pattern (default 0)\n"
         "  --coef -128..127       error diffusion weight: 0 keeps errors whole, -128 drops them\n"
         "  --threshold 0..255     MONO, dither 0..3: luma at or above it is white (default 128)\n"
+        "  --resize WxH[:METHOD[:SHARPNESS]]\n"
+        "                         resample to W x H (1..32767) by nearest (default), bilinear or\n"
+        "                         bicubic; bicubic sharpness -128 (smooth) .. 127 (sharp), default 0\n"
+        "  --rotate 90|180|270    rotate clockwise (RGB, GRAY, INDEX, MONO)\n"
+        "  --flip lr|tb           mirror left-right or top-bottom\n"
         "\nencode options:\n"
         "  --to EXT               write as this format whatever OUT is called\n"
         "  --pnm ascii|binary     PNM flavour (default ascii)\n"

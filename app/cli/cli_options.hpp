@@ -22,9 +22,20 @@ struct ModeOptions {
     uint8_t monoPaletteFormat = XR_PALFMT_BLACKISZERO;
 };
 
+// The arguments of ResizeImage.
+struct ResizeOptions {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t method = 0;  // 0 nearest, 1 bilinear, 2 bicubic
+    int32_t sharpness = 0;
+};
+
 // One processing step between decode and encode, applied in the order given.
 struct ProcessingStep {
+    enum Kind { kMode, kResize, kRotate } kind = kMode;
     ModeOptions mode;
+    ResizeOptions resize;
+    int32_t angle = 0;  // 90, 180, 270 clockwise; -1 left-right, -2 top-bottom mirror
 };
 
 struct CommandLine {

@@ -22,6 +22,10 @@ constexpr StatusText kStatusTexts[] = {
     {XR_ERR_STREAM_SEEK, "stream-seek", "seeking in the file failed"},
     {XR_ERR_DITHER_MODE, "dither-mode", "unknown dither mode"},
     {XR_ERR_PALETTE_MODE, "palette-mode", "unknown palette mode"},
+    {XR_ERR_RESAMPLE_METHOD, "resample-method", "unknown resampling method"},
+    {XR_ERR_RESAMPLE_SCALE, "resample-scale", "enlargement or reduction by more than 256 times"},
+    {XR_ERR_ROTATE_LINE, "rotate-line", "line number outside the image being rotated"},
+    {XR_ERR_ROTATE_ANGLE, "rotate-angle", "the rotator was not started with a valid angle"},
     {XR_ERR_INTERNAL, "internal", "out of memory or internal failure"},
 };
 

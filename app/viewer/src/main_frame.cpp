@@ -40,10 +40,14 @@
 #include "lumapix/header_report.h"
 #include "lumapix/image_information.h"
 #include "lumapix/mode_conversion.h"
+#include "lumapix/resize_image.h"
+#include "lumapix/rotate_image.h"
 #include "lumapix/plugin_host.h"
 #include "lumapix/view_rules.h"
 #include "lumapix/window_placement.h"
 #include "mode_conversion_dialog.hpp"
+#include "resolution_dialog.hpp"
+#include "rotation_dialog.hpp"
 #include "orvine_view.hpp"
 #include "panels/dicom_panel.hpp"
 #include "panels/display_bit_panel.hpp"
@@ -58,6 +62,8 @@ using lumapix::AssociationsDialog;
 using lumapix::DebugOptionsDialog;
 using lumapix::DecodeOptionsDialog;
 using lumapix::ModeConversionDialog;
+using lumapix::ResolutionDialog;
+using lumapix::RotationDialog;
 
 // The icons live in a static library: their resource needs registering once.
 static void InitIconResources() { Q_INIT_RESOURCE(icons); }
@@ -171,6 +177,8 @@ void CMainFrame::CreateActions() {
     make("view.actual", QStringLiteral("等倍"), "actual_pixels", view(&COrvineView::ActualPixels));
     make("view.imageInfo", QStringLiteral("画像情報"), "image_info", &CMainFrame::OnImageInformation);
     make("image.mode", QStringLiteral("画像モード変換..."), "mode_conversion", &CMainFrame::OnModeConversion);
+    make("image.resize", QStringLiteral("解像度変換..."), nullptr, &CMainFrame::OnResize);
+    make("image.rotate", QStringLiteral("回転と反転..."), nullptr, &CMainFrame::OnRotate);
     make("window.cascade", QStringLiteral("重ねて表示(&C)"), nullptr, [this] { mdi_->cascadeSubWindows(); });
     make("window.tile", QStringLiteral("並べて表示(&T)"), nullptr, [this] { mdi_->tileSubWindows(); });
     make("help.about", QStringLiteral("バージョン情報(&A)..."), "about", &CMainFrame::OnAbout);
@@ -224,6 +232,8 @@ void CMainFrame::CreateMenus() {
 
     QMenu* image = menuBar()->addMenu(QStringLiteral("画像処理(&I)"));
     image->addAction(action("image.mode"));
+    image->addAction(action("image.resize"));
+    image->addAction(action("image.rotate"));
     image->addSeparator();
     pluginMenu_ = image->addMenu(QStringLiteral("PLUGINS"));
     pluginMenu_->addAction(QStringLiteral("フィルタープラグイン"));  // replaced when the menu opens
@@ -446,33 +456,65 @@ void CMainFrame::OnSaveAs() {
     }
 }
 
-void CMainFrame::OnModeConversion() {
+bool CMainFrame::ChangeActiveImage(const std::function<CodecStatus(XrImage*)>& change,
+                                   const QString& failureMessage) {
     CChildFrame* child = activeChild();
-    if (!child || child->document().status != lumapix::COrvineDoc::kNormal) return;
+    if (!child || child->document().status != lumapix::COrvineDoc::kNormal) return false;
     lumapix::COrvineDoc& doc = child->document();
-    ModeConversionDialog dialog(doc.image, this);
-    if (dialog.exec() != QDialog::Accepted) return;
     XrImage previous{};
-    if (ImageCopy(&previous, &doc.image) != XR_OK) {
-        QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("画像モード変換エラー"));
-        return;
+    CodecStatus status = ImageCopy(&previous, &doc.image);
+    if (status == XR_OK) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        QElapsedTimer timer;
+        timer.start();
+        status = change(&doc.image);  // leaves the image as it was on failure
+        doc.processMs = static_cast<int32_t>(timer.elapsed());
+        QApplication::restoreOverrideCursor();
     }
-    QElapsedTimer timer;
-    timer.start();
-    CodecStatus status = ConvertImageMode(&doc.image, dialog.mode(), dialog.ditherMode(), dialog.coefficient(),
-                                          dialog.threshold(), 1,
-                                          dialog.paletteArgument(),
-                                          dialog.monoPaletteFormat());
-    doc.processMs = static_cast<int32_t>(timer.elapsed());
     if (status != XR_OK) {
         ImageFree(&previous);
-        QMessageBox::warning(this, QStringLiteral("WARNING"), QStringLiteral("画像モード変換エラー"));
-        return;
+        QMessageBox::warning(this, QStringLiteral("WARNING"), failureMessage);
+        return false;
     }
     ImageFree(&doc.undo);
     doc.undo = previous;
     child->view()->OnImageReplaced();
     displayBits_->SetDocument(&doc);
+    return true;
+}
+
+void CMainFrame::OnModeConversion() {
+    CChildFrame* child = activeChild();
+    if (!child || child->document().status != lumapix::COrvineDoc::kNormal) return;
+    ModeConversionDialog dialog(child->document().image, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ChangeActiveImage(
+        [&dialog](XrImage* image) {
+            return ConvertImageMode(image, dialog.mode(), dialog.ditherMode(), dialog.coefficient(),
+                                    dialog.threshold(), 1, dialog.paletteArgument(), dialog.monoPaletteFormat());
+        },
+        QStringLiteral("画像モード変換エラー"));
+}
+
+void CMainFrame::OnResize() {
+    CChildFrame* child = activeChild();
+    if (!child || child->document().status != lumapix::COrvineDoc::kNormal) return;
+    const XrImage& image = child->document().image;
+    ResolutionDialog dialog(image.WIDTH, image.HEIGHT, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ChangeActiveImage(
+        [&dialog](XrImage* record) {
+            return ResizeImage(record, dialog.method(), dialog.newWidth(), dialog.newHeight(), dialog.sharpness(),
+                               dialog.lineByLine() ? 1 : 0);
+        },
+        QStringLiteral("解像度変換エラー"));
+}
+
+void CMainFrame::OnRotate() {
+    RotationDialog dialog(this);
+    if (!activeChild() || dialog.exec() != QDialog::Accepted) return;
+    ChangeActiveImage([&dialog](XrImage* record) { return RotateImage(record, dialog.angle(), 1); },
+                      QStringLiteral("画像回転エラー"));
 }
 
 void CMainFrame::OnImageInformation() {
@@ -629,9 +671,11 @@ void CMainFrame::UpdateStatus() {
 void CMainFrame::UpdateCommands() {
     CChildFrame* child = activeChild();
     const bool image = child && child->document().status == lumapix::COrvineDoc::kNormal;
-    for (const char* name : {"file.saveAs", "edit.copy", "view.zoomIn", "view.zoomOut", "view.actual", "image.mode"})
+    for (const char* name : {"file.saveAs", "edit.copy", "view.zoomIn", "view.zoomOut", "view.actual", "image.mode",
+                             "image.resize", "image.rotate", "debug.encodeAll"})
         action(name)->setEnabled(image);
     action("view.imageInfo")->setEnabled(child != nullptr);
+    action("debug.header")->setEnabled(child != nullptr);
     action("file.closeAll")->setEnabled(!mdi_->subWindowList().isEmpty());
 }
 

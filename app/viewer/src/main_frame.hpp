@@ -6,10 +6,12 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "lumapix/options.h"
+#include "lumapix/xr_image.h"
 
 class QAction;
 class QDockWidget;
@@ -44,6 +46,9 @@ public:
     bool OpenFile(const QString& path);
     // Shows the window where the profile's "WindowPos" left it.
     void ShowWithSavedPlacement();
+    // Runs change on the active image, keeping the previous image for undo and
+    // timing it; a failure leaves the image as it was and shows failureMessage.
+    bool ChangeActiveImage(const std::function<CodecStatus(XrImage*)>& change, const QString& failureMessage);
     // Runs plug-in index on the active image; false when it is not enabled for it.
     bool RunPlugin(int index);
     // The plug-in menu's items for the active document.
@@ -80,6 +85,9 @@ private:
     void OnOpen();
     void OnSaveAs();
     void OnModeConversion();
+    void OnResize();
+    void OnRotate();
+
     void OnImageInformation();
     void OnAbout();
     void OnHeaderReport();

@@ -17,6 +17,8 @@
 #include "child_frame.hpp"
 #include "file_filters.hpp"
 #include "lumapix/plugin_host.h"
+#include "lumapix/resize_image.h"
+#include "lumapix/rotate_image.h"
 #include "lumapix/view_rules.h"
 #include "main_frame.hpp"
 #include "orvine_view.hpp"
@@ -235,6 +237,22 @@ private slots:
         QCOMPARE(QByteArray(static_cast<const char*>(doc.undo.PIXELS), static_cast<qsizetype>(doc.undo.SIZE)), before);
         QVERIFY(QByteArray(static_cast<const char*>(doc.image.PIXELS), static_cast<qsizetype>(doc.image.SIZE)) != before);
         frame.reset();  // before the plug-ins unload
+    }
+
+    void rotatingKeepsTheOldImageForUndoAndResizesTheView() {
+        COrvineView* view = Open(RgbFile());
+        QVERIFY(view);
+        const XrImage& image = view->document().image;
+        const uint8_t* p = ImageLine(&image, 1) + 3 * 3;  // bottom-right pixel
+        const QRgb corner = qRgb(p[2], p[1], p[0]);
+        QVERIFY(frame->ChangeActiveImage([](XrImage* r) { return RotateImage(r, 90, 1); }, QString()));
+        QCOMPARE(frame->imageStatusText(), QStringLiteral("RGB 8 bit : BLACKISZERO (2x4)   "));
+        QCOMPARE(view->displayImage().size(), QSize(2, 4));
+        QCOMPARE(ShownPixel(view, 0, 3), corner);  // clockwise: the bottom-right corner goes bottom-left
+        QCOMPARE(view->document().undo.WIDTH, uint16_t{4});
+        QVERIFY(frame->ChangeActiveImage([](XrImage* r) { return ResizeImage(r, 0, 8, 16, 0, 1); }, QString()));
+        QCOMPARE(frame->imageStatusText(), QStringLiteral("RGB 8 bit : BLACKISZERO (8x16)   "));
+        QCOMPARE(view->document().undo.WIDTH, uint16_t{2});
     }
 
     void saveFiltersNameTheFormatsInRegistryOrder() {

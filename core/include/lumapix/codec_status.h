@@ -24,6 +24,10 @@ enum {
     XR_ERR_STREAM_SEEK = 0x104,     /* the seek callback failed */
     XR_ERR_DITHER_MODE = 0x1000,    /* dither mode outside 0..7 */
     XR_ERR_PALETTE_MODE = 0x1001,   /* palette mode other than system (0) or user (1) */
+    XR_ERR_RESAMPLE_METHOD = 0x1100, /* resampling method outside 0..2 */
+    XR_ERR_RESAMPLE_SCALE = 0x1101,  /* enlargement or reduction by more than 256 */
+    XR_ERR_ROTATE_LINE = 0x1200,    /* RotLine: line number outside the source */
+    XR_ERR_ROTATE_ANGLE = 0x1202,   /* RotLine: nothing to place (not started) */
     XR_ERR_INTERNAL = -1        /* allocation failure, unexpected state */
 };
 

@@ -7,7 +7,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int failures = 0;
     for (auto make : {MakeOpenDialogsTest, MakeEncodeSheetTest, MakeModeConversionDialogTest,
-                      MakeAssociationsDialogTest, MakeDebugOptionsDialogTest}) {
+                      MakeAssociationsDialogTest, MakeDebugOptionsDialogTest, MakeGeometryDialogsTest}) {
         std::unique_ptr<QObject> suite = make();
         failures += QTest::qExec(suite.get(), argc, argv);
     }

@@ -11,5 +11,6 @@ std::unique_ptr<QObject> MakeEncodeSheetTest();
 std::unique_ptr<QObject> MakeModeConversionDialogTest();
 std::unique_ptr<QObject> MakeAssociationsDialogTest();
 std::unique_ptr<QObject> MakeDebugOptionsDialogTest();
+std::unique_ptr<QObject> MakeGeometryDialogsTest();
 
 #endif
