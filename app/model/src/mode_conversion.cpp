@@ -6,6 +6,7 @@
 
 #include "lumapix/mode_converter.h"
 #include "lumapix/xr_memory.h"
+#include "record_swap.hpp"
 
 namespace {
 
@@ -95,12 +96,6 @@ extern "C" CodecStatus ConvertImageMode(XrImage* record, int32_t newMode, int32_
     if (status == XR_OK) status = Convert(handle.get(), &image, record, lineByLine);
     if (status != XR_OK) return status;
 
-    // OBJECT belongs to the document, not to the pixels: it stays with the record.
-    void* object = record->OBJECT;
-    XrMemFree(record->PIXELS);
-    XrMemFree(record->PALBUT);
-    *record = image;
-    record->OBJECT = object;
-    image = XrImage{};
+    lumapix::TakeOverImage(record, &image);
     return XR_OK;
 }

@@ -7,6 +7,7 @@
 #include "adapter_support.hpp"
 #include "lumapix/resampler.h"
 #include "lumapix/xr_memory.h"
+#include "record_swap.hpp"
 
 namespace {
 
@@ -87,12 +88,6 @@ extern "C" CodecStatus ResizeImage(XrImage* record, int32_t method, int32_t newW
         const uint32_t entries = record->PALCOUNT < image.PALCOUNT ? record->PALCOUNT : image.PALCOUNT;
         XrMemCopy(image.PALBUT, record->PALBUT, size_t{entries} * 4);
     }
-    // OBJECT belongs to the document, not to the pixels: it stays with the record.
-    void* object = record->OBJECT;
-    XrMemFree(record->PIXELS);
-    XrMemFree(record->PALBUT);
-    *record = image;
-    record->OBJECT = object;
-    image = XrImage{};
+    lumapix::TakeOverImage(record, &image);
     return XR_OK;
 }

@@ -6,6 +6,7 @@
 
 #include "lumapix/rotator.h"
 #include "lumapix/xr_memory.h"
+#include "record_swap.hpp"
 
 namespace {
 
@@ -87,12 +88,6 @@ extern "C" CodecStatus RotateImage(XrImage* record, int32_t angle, int32_t lineB
         uint32_t entries = record->PALCOUNT < kPaletteEntries ? record->PALCOUNT : kPaletteEntries;
         XrMemCopy(image.PALBUT, record->PALBUT, size_t{entries} * 4);
     }
-    // OBJECT belongs to the document, not to the pixels: it stays with the record.
-    void* object = record->OBJECT;
-    XrMemFree(record->PIXELS);
-    XrMemFree(record->PALBUT);
-    *record = image;
-    record->OBJECT = object;
-    image = XrImage{};
+    lumapix::TakeOverImage(record, &image);
     return XR_OK;
 }
