@@ -36,8 +36,9 @@ fuzz-run:
 	  scripts/run-fuzzers build/fuzz/fuzz $(FUZZ_SECONDS); \
 	else echo "clang not found: fuzzers skipped"; fi
 
+# Every codec and image operation against the standard Debian tools, in one run.
 bench: deps release
-	scripts/bench-bmp
+	@for script in scripts/bench-*; do echo "== $$script"; $$script || exit 1; done
 
 # Installs the viewer and the command line under PREFIX, building the release tree
 # first when it is out of date. With DESTDIR (staging a package) the desktop and

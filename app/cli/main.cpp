@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "  --version                  print the version\n"
     "Run 'lumapix COMMAND --help' for a command's options.\n"
     "\n"
-    "Formats read: bmp, pnm (ppm, pgm, pbm), raw, rle; written: bmp, pnm, raw.\n"
+    "Formats read: bmp, jpg, png, gif, pnm (ppm, pgm, pbm), raw, rle; written: bmp, png, gif, pnm, raw.\n"
     "A failed decode, conversion or encode prints \"ErrCode = 0X<status>\" and exits with 1;\n"
     "wrong usage exits with 2.\n";
 

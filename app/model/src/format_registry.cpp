@@ -36,11 +36,11 @@ extern "C" {
 // Codecs not built yet leave their slots empty; opening such a file reports -1.
 const FormatRow FormatRegistry[XR_FORMAT_ROWS] = {
     {"bmp", bmp_decode, bmp_decode_scaled, nullptr, bmp_encode},
-    {"jpg", nullptr, nullptr, nullptr, nullptr},
+    {"jpg", jpg_decode, jpg_decode_scaled, nullptr, nullptr},
     {"ljp", nullptr, nullptr, nullptr, nullptr},
     {"jp2", nullptr, nullptr, nullptr, nullptr},
-    {"png", nullptr, nullptr, nullptr, nullptr},
-    {"gif", nullptr, nullptr, nullptr, nullptr},
+    {"png", png_decode, png_decode_scaled, nullptr, png_encode},
+    {"gif", gif_decode, gif_decode_scaled, nullptr, gif_encode},
     {"jbg", nullptr, nullptr, nullptr, nullptr},
     {"mh", nullptr, nullptr, nullptr, nullptr},
     {"mr", nullptr, nullptr, nullptr, nullptr},

@@ -27,6 +27,23 @@ CodecStatus bmp_decode(FILE* file, XrImage* record, const DecodeOptions* options
 CodecStatus bmp_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
 CodecStatus bmp_encode(FILE* file, XrImage* record, const EncodeOptions* options);
 
+/* GIF: the first image of the file; GRAY records are written over a grey-ramp table. */
+CodecStatus gif_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus gif_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus gif_encode(FILE* file, XrImage* record, const EncodeOptions* options);
+
+/* JPEG: jpg_decode is jpg_decode_thumb when options->jpegThumbnail is set, else jpg_decode_main. */
+CodecStatus jpg_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus jpg_decode_main(FILE* file, XrImage* record, const DecodeOptions* options);
+/* The embedded JFIF or Exif thumbnail as an RGB record; 796 when the file has none. */
+CodecStatus jpg_decode_thumb(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus jpg_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
+
+/* PNG: 8-bit truecolour and greyscale, 1- to 8-bit palette and greyscale; headers above 2^28 pixels give -1. */
+CodecStatus png_decode(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus png_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
+CodecStatus png_encode(FILE* file, XrImage* record, const EncodeOptions* options);
+
 /* Netpbm P1..P6, read and written directly on the file. */
 CodecStatus pnm_decode(FILE* file, XrImage* record, const DecodeOptions* options);
 CodecStatus pnm_encode(FILE* file, XrImage* record, const EncodeOptions* options);
