@@ -10,7 +10,7 @@ using namespace lumapix::rot;
 
 namespace {
 
-// The part of an image header the rotator needs after RotStart.
+// The image header fields the rotator needs after RotStart.
 struct HeaderCopy {
     int32_t mode;
     uint16_t width;

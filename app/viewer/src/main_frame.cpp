@@ -196,7 +196,7 @@ void CMainFrame::CreateActions() {
     }
     // Playback and the audio panels come with the audio player.
     for (auto [name, text, icon] : {std::tuple{"audio.player", "オーディオプレイヤー", "audio_player"},
-                                    std::tuple{"audio.spectrum", "スペクトラム", "spectrum"},
+                                    std::tuple{"audio.spectrum", "スペクトラム", "frequency_bars"},
                                     std::tuple{"audio.play", "再生", "play"}, std::tuple{"audio.stop", "停止", "stop"},
                                     std::tuple{"audio.pause", "一時停止", "pause"},
                                     std::tuple{"help.contents", "ヘルプ", "help"}}) {

@@ -103,7 +103,7 @@ bool RowsLeftOnScreen(const Decoder* d) {
     return false;
 }
 
-// Decodes one image row: the part on the screen into line (when given), the rest dropped.
+// Decodes one image row: the pixels on the screen go into line (when given), the rest are dropped.
 CodecStatus DecodeImageRow(Decoder* d, uint8_t* line) {
     CodecStatus status;
     uint32_t dropped = d->imageWidth;

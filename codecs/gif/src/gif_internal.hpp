@@ -70,7 +70,7 @@ struct Decoder {
     uint8_t palette[kPaletteEntries * 4];  // blue, green, red, 0
     uint16_t imageWidth;
     uint16_t imageHeight;
-    uint16_t visibleWidth;       // the part of the image inside the logical screen
+    uint16_t visibleWidth;       // image columns inside the logical screen
     uint16_t visibleHeight;
     uint8_t background;
     uint8_t interlaced;
