@@ -110,25 +110,30 @@ CodecStatus FinishRecord(XrImage* record, uint32_t lines, CodecStatus status) {
     return status == XR_JPG_END_OF_IMAGE ? XR_OK : status;
 }
 
+// The steps main image and thumbnail share: stream, header, record, work buffer.
+// On failure the record holds nothing.
+CodecStatus StartDecode(const CodecHandle& handle, CodecStream* stream, FILE* file, HeaderCall read, XrImage* record,
+                        std::unique_ptr<uint8_t[]>* work) {
+    CodecStatus status = OpenDecoder(handle, stream, file);
+    XrImage header{};
+    uint32_t workSize = 0;
+    if (status == XR_OK) status = ReadHeader(handle.get(), read, &header, &workSize);
+    if (status != XR_OK) return status;
+    if ((status = AllocateFromHeader(record, header)) == XR_OK) status = SetWorkBuffer(handle.get(), workSize, work);
+    if (status != XR_OK) ImageFree(record);
+    return status;
+}
+
 }  // namespace
 
 extern "C" CodecStatus jpg_decode_main(FILE* file, XrImage* record, const DecodeOptions* options) {
     if (!file || !record) return XR_ERR_ARGUMENT;
     CodecHandle handle(JpgDecGetHandleSize());
     CodecStream stream;
-    CodecStatus status = OpenDecoder(handle, &stream, file);
-    XrImage header{};
-    uint32_t workSize = 0;
-    if (status == XR_OK) status = ReadHeader(handle.get(), JpgDecReadHeader, &header, &workSize);
-    if (status != XR_OK) return status;
-
-    if ((status = AllocateFromHeader(record, header)) != XR_OK) {
-        ImageFree(record);
-        return status;
-    }
     std::unique_ptr<uint8_t[]> work;
-    status = SetWorkBuffer(handle.get(), workSize, &work);
-    if (status == XR_OK) status = JpgDecSetOutput(handle.get(), record);
+    CodecStatus status = StartDecode(handle, &stream, file, JpgDecReadHeader, record, &work);
+    if (status != XR_OK) return status;
+    status = JpgDecSetOutput(handle.get(), record);
     uint32_t lines = 0;
     if (status == XR_OK) {
         status = options && options->line ? DecodeLines(handle.get(), record, &lines)
@@ -141,18 +146,8 @@ extern "C" CodecStatus jpg_decode_thumb(FILE* file, XrImage* record, const Decod
     if (!file || !record) return XR_ERR_ARGUMENT;
     CodecHandle handle(JpgDecGetHandleSize());
     CodecStream stream;
-    CodecStatus status = OpenDecoder(handle, &stream, file);
-    XrImage header{};
-    uint32_t workSize = 0;
-    if (status == XR_OK) status = ReadHeader(handle.get(), JpgDecReadThumbHeader, &header, &workSize);
-    if (status != XR_OK) return status;
-
-    if ((status = AllocateFromHeader(record, header)) != XR_OK) {
-        ImageFree(record);
-        return status;
-    }
     std::unique_ptr<uint8_t[]> work;
-    status = SetWorkBuffer(handle.get(), workSize, &work);
+    CodecStatus status = StartDecode(handle, &stream, file, JpgDecReadThumbHeader, record, &work);
     if (status == XR_OK) status = JpgDecSetThumbOutput(handle.get(), record);
     if (status == XR_OK) status = JpgDecDecodeThumb(handle.get(), record->PIXELS);
     // A thumbnail has no line count to keep: whatever was decoded stays in the record.
