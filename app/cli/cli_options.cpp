@@ -60,6 +60,14 @@ bool ParseChoice(const std::string& text, const char* no, const char* yes, bool*
     return false;
 }
 
+// One of the words, in any case, stored as its value.
+template <size_t N>
+bool ParseWord(const std::string& text, const char* const (&words)[N], const uint8_t (&values)[N], uint8_t* out) {
+    for (size_t i = 0; i < N; ++i)
+        if (strcasecmp(text.c_str(), words[i]) == 0) return Set(*out, values[i]);
+    return false;
+}
+
 bool ParsePalfmt(const std::string& text, uint8_t* out) {
     bool white = false;
     if (!ParseChoice(text, "blackiszero", "whiteiszero", &white)) return false;
@@ -228,6 +236,22 @@ const Option kOptions[] = {
          bool binary = false;
          return ParseChoice(v, "ascii", "binary", &binary) && Set(s.line->encode.pnmBinary, int32_t{binary});
      }},
+    {"--jpeg-quality", kConvert | kBench, "1..100",
+     [](const std::string& v, ParseState& s) { return ParseInto(v, 1, 100, &s.line->encode.jpegQuality); }},
+    {"--jpeg-subsampling", kConvert | kBench, "411, 422 or 444",
+     [](const std::string& v, ParseState& s) {
+         return ParseWord(v, {"411", "422", "444"}, {0, 1, 2}, &s.line->encode.jpegSubsampling);
+     }},
+    {"--jpeg-colorspace", kConvert | kBench, "ycbcr, gray, lab, cmyk or ycck",
+     [](const std::string& v, ParseState& s) {
+         return ParseWord(v, {"ycbcr", "gray", "lab", "cmyk", "ycck"}, {0, 1, 2, 3, 4}, &s.line->encode.jpegColorSpace);
+     }},
+    {"--jpeg-app", kConvert | kBench, "none, jfif, exif, dcf or g3fax",
+     [](const std::string& v, ParseState& s) {
+         return ParseWord(v, {"none", "jfif", "exif", "dcf", "g3fax"}, {0, 1, 3, 4, 5}, &s.line->encode.jpegAppMode);
+     }},
+    {"--jpeg-thumbnail", kConvert | kBench, nullptr,
+     [](const std::string&, ParseState& s) { return Set(s.line->encode.jpegThumbnail, 1); }},
     {"--repeat", kBench, "1..1000",
      [](const std::string& v, ParseState& s) { return ParseInto(v, 1, 1000, &s.line->repeat); }},
     {"--encode", kBench, "an extension such as bmp or pnm",
@@ -331,12 +355,22 @@ const char* OptionsHelp(Command command) {
         "\nencode options:\n"
         "  --to EXT               write as this format whatever OUT is called\n"
         "  --pnm ascii|binary     PNM flavour (default ascii)\n"
+        "  --jpeg-quality 1..100  JPEG quality (default 80)\n"
+        "  --jpeg-subsampling 411|422|444\n"
+        "                         JPEG chroma sampling: 2x2, 2x1 or none (default 411)\n"
+        "  --jpeg-colorspace ycbcr|gray|lab|cmyk|ycck\n"
+        "                         JPEG colour space (default ycbcr)\n"
+        "  --jpeg-app none|jfif|exif|dcf|g3fax\n"
+        "                         JPEG application segment (default none)\n"
+        "  --jpeg-thumbnail       add a 160x120 thumbnail (jfif, exif, dcf; RGB images)\n"
         "A mode the output format cannot hold is converted to one it can.\n";
     static const std::string kBenchHelp = std::string(kDecode) +
         "\nbench options:\n"
         "  --repeat N             runs to take the median of (default 5)\n"
         "  --encode EXT           also time encoding to this format\n"
-        "  --pnm ascii|binary     PNM flavour when encoding\n";
+        "  --pnm ascii|binary     PNM flavour when encoding\n"
+        "  --jpeg-quality, --jpeg-subsampling, --jpeg-colorspace, --jpeg-app, --jpeg-thumbnail\n"
+        "                         JPEG options when encoding, as for convert\n";
     switch (command) {
         case Command::kInfo: return kDecode;
         case Command::kConvert: return kConvertHelp.c_str();

@@ -36,7 +36,7 @@ extern "C" {
 // Codecs not built yet leave their slots empty; opening such a file reports -1.
 const FormatRow FormatRegistry[XR_FORMAT_ROWS] = {
     {"bmp", bmp_decode, bmp_decode_scaled, nullptr, bmp_encode},
-    {"jpg", jpg_decode, jpg_decode_scaled, nullptr, nullptr},
+    {"jpg", jpg_decode, jpg_decode_scaled, nullptr, jpg_encode},
     {"ljp", nullptr, nullptr, nullptr, nullptr},
     {"jp2", nullptr, nullptr, nullptr, nullptr},
     {"png", png_decode, png_decode_scaled, nullptr, png_encode},

@@ -9,4 +9,5 @@ extern "C" void DecodeOptionsDefaults(DecodeOptions* options) {
 extern "C" void EncodeOptionsDefaults(EncodeOptions* options) {
     *options = EncodeOptions{};
     options->line = 1;
+    options->jpegQuality = 80;
 }

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "enc_pages.hpp"
+#include "jpeg_enc_page.hpp"
 
 namespace lumapix {
 
@@ -13,9 +14,10 @@ CFileEncDlg::CFileEncDlg(EncodeOptions* options, QWidget* parent) : QDialog(pare
     tabs_ = new QTabWidget(this);
     tabs_->setMinimumWidth(320);  // six tabs once every encoder has its page
 
-    // Tab order is LINE, JPEG, JPEG2000, PNM, TIFF, JBIG: the JPEG, JPEG2000 and
-    // JBIG pages go into their places here when their encoders arrive.
+    // Tab order is LINE, JPEG, JPEG2000, PNM, TIFF, JBIG: the JPEG2000 and JBIG
+    // pages go into their places here when their encoders arrive.
     addPage(new CLineEncPage);
+    addPage(new CJpgEncPage);
     addPage(new CPnmEncPage);
     addPage(new CTiffEncPage);
 

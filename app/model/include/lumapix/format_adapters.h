@@ -9,6 +9,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "lumapix/jpeg_encoder.h"
 #include "lumapix/options.h"
 #include "lumapix/xr_image.h"
 
@@ -38,6 +39,14 @@ CodecStatus jpg_decode_main(FILE* file, XrImage* record, const DecodeOptions* op
 /* The embedded JFIF or Exif thumbnail as an RGB record; 796 when the file has none. */
 CodecStatus jpg_decode_thumb(FILE* file, XrImage* record, const DecodeOptions* options);
 CodecStatus jpg_decode_scaled(FILE* file, XrImage* record, const DecodeOptions* options);
+/* Writes the options' JPEG: quality, colour space, sampling, segment and thumbnail. */
+CodecStatus jpg_encode(FILE* file, XrImage* record, const EncodeOptions* options);
+/*
+ * The 160 x 120 thumbnail of an RGB record (1 for other modes): R, G, B
+ * triplets for JFIF, a JPEG stream for Exif and DCF. Free with jpg_free_thumbnail.
+ */
+CodecStatus jpg_make_thumbnail(const XrImage* record, uint8_t appMode, JpgThumbnail* thumbnail);
+void jpg_free_thumbnail(JpgThumbnail* thumbnail);
 
 /* PNG: 8-bit truecolour and greyscale, 1- to 8-bit palette and greyscale; headers above 2^28 pixels give -1. */
 CodecStatus png_decode(FILE* file, XrImage* record, const DecodeOptions* options);

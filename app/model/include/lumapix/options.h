@@ -33,6 +33,11 @@ typedef struct DecodeOptions {
 /* Per-codec fields join this block as their encoders arrive. */
 typedef struct EncodeOptions {
     int32_t line;      /* 1: encode line by line */
+    uint8_t jpegQuality;     /* 1..100, 80 at start */
+    uint8_t jpegColorSpace;  /* 0 YCbCr, 1 grey, 2 CIELab, 3 CMYK, 4 YCCK */
+    uint8_t jpegSubsampling; /* 0 4:2:0, 1 4:2:2, 2 4:4:4 */
+    uint8_t jpegAppMode;     /* 0 none, 1 JFIF, 3 Exif, 4 DCF, 5 G3FAX */
+    uint8_t jpegThumbnail;   /* 1: add a 160 x 120 thumbnail (JFIF, Exif, DCF) */
     int32_t pnmBinary; /* PNM: 0 ASCII (P1-P3), nonzero binary (P4-P6) */
     uint8_t faxCoding; /* MH, MR, MMR: 0, 1, 2; set by the save from the format */
     int32_t tiffColor; /* TIFF page: 0 RGB, 1 YCbCr 4:2:2, 2 YCbCr 4:2:0 (kept for a TIFF writer) */
