@@ -13,27 +13,28 @@ namespace {
 // One 8-point pass down each of the eight columns of in (stride 8), written
 // transposed to out, so two calls transform columns then rows and leave the
 // coefficients in natural order. The inner loop runs across columns, which the
-// compiler vectorises.
+// compiler vectorises. Twelve-bit samples need 64-bit products in the odd part.
+template <class Acc>
 void DctPass(const int32_t* in, int32_t* out) {
     int32_t tmp[64];
     for (int c = 0; c < 8; ++c) {
-        const int32_t x0 = in[c], x1 = in[8 + c], x2 = in[16 + c], x3 = in[24 + c];
-        const int32_t x4 = in[32 + c], x5 = in[40 + c], x6 = in[48 + c], x7 = in[56 + c];
-        const int32_t s07 = x0 + x7, s16 = x1 + x6, s25 = x2 + x5, s34 = x3 + x4;
-        const int32_t d61 = x6 - x1, d25 = x2 - x5, d43 = x4 - x3;
-        const int32_t t = s07 + s34, u = s07 - s34, v = s25 - s16;
-        const int32_t w = 362 * (d61 + d25);
-        const int32_t p = w - 512 * d43, q = w + 512 * d43;
-        const int32_t e = 512 * (x0 - x7), f = d25 - d61;
-        const int32_t r = e + 362 * f, z = e - 362 * f;
-        tmp[c] = (181 * (t + s16 + s25) + 256) >> 9;
-        tmp[32 + c] = (181 * (t - s16 - s25) + 256) >> 9;
-        tmp[16 + c] = (237 * u - 98 * v + 256) >> 9;
-        tmp[48 + c] = (237 * v + 98 * u + 256) >> 9;
-        tmp[8 + c] = (((251 * r - 50 * q) >> 9) + 256) >> 9;
-        tmp[56 + c] = (((251 * q + 50 * r) >> 9) + 256) >> 9;
-        tmp[24 + c] = (((213 * z - 142 * p) >> 9) + 256) >> 9;
-        tmp[40 + c] = (((213 * p + 142 * z) >> 9) + 256) >> 9;
+        const Acc x0 = in[c], x1 = in[8 + c], x2 = in[16 + c], x3 = in[24 + c];
+        const Acc x4 = in[32 + c], x5 = in[40 + c], x6 = in[48 + c], x7 = in[56 + c];
+        const Acc s07 = x0 + x7, s16 = x1 + x6, s25 = x2 + x5, s34 = x3 + x4;
+        const Acc d61 = x6 - x1, d25 = x2 - x5, d43 = x4 - x3;
+        const Acc t = s07 + s34, u = s07 - s34, v = s25 - s16;
+        const Acc w = 362 * (d61 + d25);
+        const Acc p = w - 512 * d43, q = w + 512 * d43;
+        const Acc e = 512 * (x0 - x7), f = d25 - d61;
+        const Acc r = e + 362 * f, z = e - 362 * f;
+        tmp[c] = static_cast<int32_t>((181 * (t + s16 + s25) + 256) >> 9);
+        tmp[32 + c] = static_cast<int32_t>((181 * (t - s16 - s25) + 256) >> 9);
+        tmp[16 + c] = static_cast<int32_t>((237 * u - 98 * v + 256) >> 9);
+        tmp[48 + c] = static_cast<int32_t>((237 * v + 98 * u + 256) >> 9);
+        tmp[8 + c] = static_cast<int32_t>((((251 * r - 50 * q) >> 9) + 256) >> 9);
+        tmp[56 + c] = static_cast<int32_t>((((251 * q + 50 * r) >> 9) + 256) >> 9);
+        tmp[24 + c] = static_cast<int32_t>((((213 * z - 142 * p) >> 9) + 256) >> 9);
+        tmp[40 + c] = static_cast<int32_t>((((213 * p + 142 * z) >> 9) + 256) >> 9);
     }
     for (int i = 0; i < 8; ++i)
         for (int j = 0; j < 8; ++j) out[j * 8 + i] = tmp[i * 8 + j];
@@ -99,10 +100,15 @@ inline uint32_t ExtraBits(int32_t v, uint32_t size) {
 
 }  // namespace
 
-void ForwardDct(int32_t block[64]) {
+void ForwardDct(int32_t block[64], uint8_t precision) {
     int32_t columns[64];
-    DctPass(block, columns);
-    DctPass(columns, block);
+    if (precision == 12) {
+        DctPass<int64_t>(block, columns);
+        DctPass<int64_t>(columns, block);
+    } else {
+        DctPass<int32_t>(block, columns);
+        DctPass<int32_t>(columns, block);
+    }
 }
 
 void PrepareQuantiser(const uint16_t table[64], uint8_t precision, uint32_t reciprocal[64]) {
@@ -114,7 +120,7 @@ void PrepareQuantiser(const uint16_t table[64], uint8_t precision, uint32_t reci
 }
 
 void EncodeBlock(Encoder& e, int32_t block[64], int component) {
-    ForwardDct(block);
+    ForwardDct(block, e.precision);
     const EncComponent& c = e.comp[component];
     const uint32_t* reciprocal = e.reciprocal[c.tq];
     // The largest magnitude each table can code: DC differences and AC values.

@@ -103,7 +103,7 @@ void WriteMarker(CodecStream* s, uint8_t marker);
 BlockFiller ChooseConverter(int32_t mode, uint8_t colourSpace, uint32_t subsampling, uint8_t precision);
 
 // Blocks (jpeg_enc_block.cpp).
-void ForwardDct(int32_t block[64]);  // samples in, coefficients out, both in natural order
+void ForwardDct(int32_t block[64], uint8_t precision);  // samples in, coefficients out, natural order
 void PrepareQuantiser(const uint16_t table[64], uint8_t precision, uint32_t reciprocal[64]);
 void EncodeBlock(Encoder& e, int32_t block[64], int component);
 void FlushBits(Encoder& e);
