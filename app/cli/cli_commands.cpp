@@ -61,7 +61,7 @@ int Open(const std::string& path, CommandLine& line, DocumentQuestions& answers,
     OpenOutcome outcome = OpenDocument(doc, path, line.decode, answers);
     if (outcome == OpenOutcome::kRefused) return ReportStatus("decoding", path, XR_ERR_INTERNAL);
     if (doc.status == COrvineDoc::kAudio) {
-        std::fprintf(stderr, "lumapix: %s is audio; play it in the viewer\n", path.c_str());
+        std::fprintf(stderr, "lumapix: %s is audio; play it with lumapix play\n", path.c_str());
         return kExitCodecError;
     }
     if (doc.status == COrvineDoc::kFailed) {

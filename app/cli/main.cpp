@@ -22,6 +22,8 @@ constexpr const char* kUsage =
     "  roundtrip [DIR]            write the test image in every writable format, read each back\n"
     "  encode-all [OPTIONS] IN DIR  write IN as RGB, INDEX, YUV, GRAY and MONO in every format\n"
     "                             that holds each (DIR/rgb.bmp, DIR/index.gif, ...)\n"
+    "  play [--null] FILE         play an audio file (wma, mp3, aac, mp4, wav); Ctrl-C stops\n"
+    "  audio-decode IN OUT.wav    decode an audio file (aac, m4a, mp4, wav) to a PCM WAV file\n"
     "  --version                  print the version\n"
     "Run 'lumapix COMMAND --help' for a command's options.\n"
     "\n"
@@ -69,6 +71,8 @@ int main(int argc, char** argv) {
     if (command == "demo") return Demo(args);
     if (command == "roundtrip") return RoundTrip(args);
     if (command == "encode-all") return EncodeAllFormats(args);
+    if (command == "play") return Play(args);
+    if (command == "audio-decode") return AudioDecode(args);
     if (command == "--version") {
         std::printf("Lumapix Ver. %s\n", LUMAPIX_VERSION);
         return kExitOk;

@@ -49,10 +49,12 @@
 #include "resolution_dialog.hpp"
 #include "rotation_dialog.hpp"
 #include "orvine_view.hpp"
+#include "panels/audio_player_panel.hpp"
 #include "panels/dicom_panel.hpp"
 #include "panels/display_bit_panel.hpp"
 #include "panels/navigator_panel.hpp"
 #include "panels/panel_font.hpp"
+#include "panels/spectrum_panel.hpp"
 #include "viewer_questions.hpp"
 
 using lumapix::CFileEncDlg;
@@ -82,8 +84,10 @@ struct PanelInfo {
 constexpr PanelInfo kPanels[CMainFrame::kPanelCount] = {
     {"NaviShow", "ピクセルナビゲータ", "navigator", "panel.navigator"},
     {"HistogramShow", "表示ビット選択", "display_bits", "panel.displayBits"},
+    {"AudioShow", "オーディオプレイヤー", "audio_player", "audio.player"},
     {"CpuShow", "CPU使用率", "cpu", "panel.cpu"},
     {"DicomShow", "DICOM", "dicom", "panel.dicom"},
+    {"SpectrumShow", "スペクトラム", "frequency_bars", "audio.spectrum"},
 };
 
 QIcon Icon(const char* name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))); }
@@ -194,15 +198,11 @@ void CMainFrame::CreateActions() {
         a->setCheckable(true);
         panelActions_[static_cast<size_t>(i)] = a;
     }
-    // Playback and the audio panels come with the audio player.
-    for (auto [name, text, icon] : {std::tuple{"audio.player", "オーディオプレイヤー", "audio_player"},
-                                    std::tuple{"audio.spectrum", "スペクトラム", "frequency_bars"},
-                                    std::tuple{"audio.play", "再生", "play"}, std::tuple{"audio.stop", "停止", "stop"},
-                                    std::tuple{"audio.pause", "一時停止", "pause"},
-                                    std::tuple{"help.contents", "ヘルプ", "help"}}) {
-        QAction* a = make(name, QString::fromUtf8(text), icon, [] {});
-        a->setEnabled(false);
-    }
+    // Playback goes to the player panel, like its own buttons.
+    make("audio.play", QStringLiteral("再生"), "play", [this] { audioPanel_->Play(); });
+    make("audio.stop", QStringLiteral("停止"), "stop", [this] { audioPanel_->Stop(); });
+    make("audio.pause", QStringLiteral("一時停止"), "pause", [this] { audioPanel_->Pause(); });
+    make("help.contents", QStringLiteral("ヘルプ"), "help", [] {})->setEnabled(false);
 }
 
 void CMainFrame::CreateMenus() {
@@ -238,6 +238,9 @@ void CMainFrame::CreateMenus() {
     pluginMenu_ = image->addMenu(QStringLiteral("PLUGINS"));
     pluginMenu_->addAction(QStringLiteral("フィルタープラグイン"));  // replaced when the menu opens
     connect(pluginMenu_, &QMenu::aboutToShow, this, &CMainFrame::BuildPluginMenu);
+
+    QMenu* sound = menuBar()->addMenu(QStringLiteral("音声"));
+    for (const char* name : {"audio.play", "audio.stop", "audio.pause"}) sound->addAction(action(name));
 
     QMenu* debug = menuBar()->addMenu(QStringLiteral("DEBUG"));
     for (const char* name : {"debug.header", "debug.options", "debug.encodeAll", "debug.plugins"})
@@ -279,7 +282,8 @@ void CMainFrame::CreateToolBar() {
     bar->addSeparator();
     for (const char* name : {"view.zoomIn", "view.zoomOut", "view.actual"}) bar->addAction(action(name));
     bar->addSeparator();
-    for (QAction* a : panelActions_) bar->addAction(a);
+    for (int i = 0; i < kPanelCount; ++i)
+        if (i != kAudio && i != kSpectrum) bar->addAction(panelActions_[static_cast<size_t>(i)]);
     bar->addAction(action("view.imageInfo"));
     bar->addSeparator();
     for (const char* name : {"audio.player", "audio.spectrum", "audio.play", "audio.stop", "audio.pause"})
@@ -306,8 +310,11 @@ void CMainFrame::CreatePanels() {
     displayBits_ = new DisplayBitPanel(this);
     cpuPanel_ = new CpuUsagePanel(*cpuSampler_, this);
     dicomPanel_ = new DicomPanel(this);
-    QWidget* widgets[kPanelCount] = {navigator_, displayBits_, cpuPanel_, dicomPanel_};
-    const Qt::DockWidgetArea areas[kPanelCount] = {Qt::RightDockWidgetArea, Qt::RightDockWidgetArea,
+    audioPanel_ = new AudioPlayerPanel(this);
+    spectrumPanel_ = new SpectrumPanel(this);
+    QWidget* widgets[kPanelCount] = {navigator_, displayBits_, audioPanel_, cpuPanel_, dicomPanel_, spectrumPanel_};
+    const Qt::DockWidgetArea areas[kPanelCount] = {Qt::RightDockWidgetArea,  Qt::RightDockWidgetArea,
+                                                   Qt::RightDockWidgetArea,  Qt::BottomDockWidgetArea,
                                                    Qt::BottomDockWidgetArea, Qt::BottomDockWidgetArea};
     setCorner(Qt::BottomRightCorner, Qt::RightDockWidgetArea);
     for (int i = 0; i < kPanelCount; ++i) {
@@ -327,6 +334,14 @@ void CMainFrame::CreatePanels() {
     // The CPU graph at the bottom left, the attribute list filling the rest.
     splitDockWidget(docks_[kCpu], docks_[kDicom], Qt::Horizontal);
     splitDockWidget(docks_[kNavigator], docks_[kDisplayBits], Qt::Vertical);
+    splitDockWidget(docks_[kDisplayBits], docks_[kAudio], Qt::Vertical);
+    splitDockWidget(docks_[kDicom], docks_[kSpectrum], Qt::Horizontal);
+    // Opening an audio file shows the player and plays the file there.
+    questions_->audioPlayer = [this](const std::string& path, int32_t type) {
+        SetPanelShown(kAudio, true);
+        audioPanel_->OpenNewFile(QString::fromStdString(path), type);
+    };
+    connect(audioPanel_, &AudioPlayerPanel::playbackStateChanged, this, &CMainFrame::UpdateAudioCommands);
     connect(displayBits_, &DisplayBitPanel::windowCommitted, this, [this] {
         if (COrvineView* v = activeView()) v->RebuildDisplay();
     });
@@ -677,6 +692,16 @@ void CMainFrame::UpdateCommands() {
     action("view.imageInfo")->setEnabled(child != nullptr);
     action("debug.header")->setEnabled(child != nullptr);
     action("file.closeAll")->setEnabled(!mdi_->subWindowList().isEmpty());
+    UpdateAudioCommands();
+}
+
+// "再生" while stopped or paused, "停止" and "一時停止" while playing; none before the first play.
+void CMainFrame::UpdateAudioCommands() {
+    if (!audioPanel_) return;
+    const int state = audioPanel_->playbackState();
+    action("audio.play")->setEnabled(state == AudioPlayerPanel::kStopped || state == AudioPlayerPanel::kPaused);
+    action("audio.stop")->setEnabled(state == AudioPlayerPanel::kPlaying);
+    action("audio.pause")->setEnabled(state == AudioPlayerPanel::kPlaying);
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {

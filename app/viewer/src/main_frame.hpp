@@ -19,11 +19,13 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class AudioPlayerPanel;
 class CChildFrame;
 class COrvineView;
 class DicomPanel;
 class DisplayBitPanel;
 class NavigatorPanel;
+class SpectrumPanel;
 class ViewerQuestions;
 namespace lumapix {
 class CpuSampler;
@@ -36,7 +38,7 @@ class CMainFrame : public QMainWindow {
 
 public:
     // The panels, in the order of their show keys.
-    enum Panel { kNavigator, kDisplayBits, kCpu, kDicom, kPanelCount };
+    enum Panel { kNavigator, kDisplayBits, kAudio, kCpu, kDicom, kSpectrum, kPanelCount };
 
     // plugins: the filter plug-ins loaded at start-up, or null for none.
     explicit CMainFrame(lumapix::PluginHost* plugins = nullptr, QWidget* parent = nullptr);
@@ -62,6 +64,8 @@ public:
     QString zoomStatusText() const;
     NavigatorPanel* navigator() const { return navigator_; }
     DisplayBitPanel* displayBitPanel() const { return displayBits_; }
+    AudioPlayerPanel* audioPlayerPanel() const { return audioPanel_; }
+    SpectrumPanel* spectrumPanel() const { return spectrumPanel_; }
     bool panelShown(Panel panel) const;
     void SetPanelShown(Panel panel, bool shown);
     QAction* action(const char* name) const;
@@ -102,6 +106,7 @@ private:
     void OnPixelPicked(uint32_t x, uint32_t y);
     void UpdateStatus();
     void UpdateCommands();
+    void UpdateAudioCommands();
     void AddRecentFile(const QString& path);
     void RebuildRecentMenu();
 
@@ -114,6 +119,8 @@ private:
     DisplayBitPanel* displayBits_ = nullptr;
     lumapix::CpuUsagePanel* cpuPanel_ = nullptr;
     DicomPanel* dicomPanel_ = nullptr;
+    AudioPlayerPanel* audioPanel_ = nullptr;
+    SpectrumPanel* spectrumPanel_ = nullptr;
     std::array<QDockWidget*, kPanelCount> docks_{};
     std::array<QAction*, kPanelCount> panelActions_{};
     QLabel* imagePane_ = nullptr;
