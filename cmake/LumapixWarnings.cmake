@@ -25,7 +25,7 @@ function(lumapix_test name)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} lumapix_test_files GTest::gtest_main)
   lumapix_warnings(${name})
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
                        PROPERTIES ENVIRONMENT "LUMAPIX_TEST_TMP=${CMAKE_CURRENT_BINARY_DIR}")

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "lumapix/xr_image.h"
 
@@ -111,14 +112,9 @@ TEST(ImagePlaceholder, IsABlackRgbBannerReplacingWhatWasThere) {
     XrImage image = Header(XR_MODE_INDEX, 9, 9);
     ASSERT_EQ(ImageAlloc(&image), XR_OK);
     ASSERT_EQ(ImagePlaceholder(&image), XR_OK);
-    EXPECT_EQ(image.MODE, XR_MODE_RGB);
-    EXPECT_EQ(image.WIDTH, 128);
-    EXPECT_EQ(image.HEIGHT, 32);
-    EXPECT_EQ(image.LINEINT, 384u);
-    EXPECT_EQ(image.SIZE, 12288u);
-    EXPECT_EQ(image.FMT, 8);
+    EXPECT_EQ(std::tuple(image.MODE, image.WIDTH, image.HEIGHT, image.LINEINT, image.SIZE, image.FMT, image.PALCOUNT),
+              std::tuple(XR_MODE_RGB, 128, 32, 384u, 12288u, 8, 0));
     EXPECT_EQ(image.PALBUT, nullptr);
-    EXPECT_EQ(image.PALCOUNT, 0);
     for (uint32_t i = 0; i < image.SIZE; ++i) ASSERT_EQ(static_cast<uint8_t*>(image.PIXELS)[i], 0);
     ImageFree(&image);
 }

@@ -125,21 +125,18 @@ TEST(ConvStatus, RefusesBadArguments) {
 
     EXPECT_EQ(ConvStart(h, &gray.rec, &narrow.rec, work.data()), XR_ERR_MISMATCH);
     EXPECT_EQ(ConvStart(h, &gray.rec, &shorter.rec, work.data()), XR_ERR_MISMATCH);
-    XrImage emptySource = rgb.rec, emptyDestination = gray.rec;
-    emptySource.WIDTH = emptyDestination.WIDTH = 0;
-    EXPECT_EQ(ConvStart(h, &emptyDestination, &emptySource, work.data()), XR_ERR_MISMATCH);
-    emptySource = rgb.rec;
-    emptyDestination = gray.rec;
-    emptySource.HEIGHT = emptyDestination.HEIGHT = 0;
-    EXPECT_EQ(ConvStart(h, &emptyDestination, &emptySource, work.data()), XR_ERR_MISMATCH);
-    XrImage shortPalette = indexed.rec;
-    shortPalette.PALCOUNT = 16;
-    EXPECT_EQ(ConvStart(h, &gray.rec, &shortPalette, work.data()), XR_ERR_MISMATCH);
-    XrImage unknown = rgb.rec, yuv3 = gray.rec;
-    unknown.MODE = XR_MODE_UNK;
-    yuv3.MODE = XR_MODE_YUV3;
-    EXPECT_EQ(ConvStart(h, &gray.rec, &unknown, work.data()), XR_ERR_MISMATCH);
-    EXPECT_EQ(ConvStart(h, &yuv3, &rgb.rec, work.data()), XR_ERR_MISMATCH);
+    auto start = [&](XrImage destination, XrImage source) { return ConvStart(h, &destination, &source, work.data()); };
+    auto with = [](XrImage r, auto change) {
+        change(r);
+        return r;
+    };
+    auto noWidth = [](XrImage& r) { r.WIDTH = 0; };
+    auto noHeight = [](XrImage& r) { r.HEIGHT = 0; };
+    EXPECT_EQ(start(with(gray.rec, noWidth), with(rgb.rec, noWidth)), XR_ERR_MISMATCH);
+    EXPECT_EQ(start(with(gray.rec, noHeight), with(rgb.rec, noHeight)), XR_ERR_MISMATCH);
+    EXPECT_EQ(start(gray.rec, with(indexed.rec, [](XrImage& r) { r.PALCOUNT = 16; })), XR_ERR_MISMATCH);
+    EXPECT_EQ(start(gray.rec, with(rgb.rec, [](XrImage& r) { r.MODE = XR_MODE_UNK; })), XR_ERR_MISMATCH);
+    EXPECT_EQ(start(with(gray.rec, [](XrImage& r) { r.MODE = XR_MODE_YUV3; }), rgb.rec), XR_ERR_MISMATCH);
 
     ASSERT_EQ(ConvStart(h, &gray.rec, &rgb.rec, work.data()), XR_OK);
     EXPECT_EQ(ConvLine(nullptr, gray.Line(0), rgb.Line(0)), XR_ERR_ARGUMENT);

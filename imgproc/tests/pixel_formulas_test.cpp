@@ -49,62 +49,41 @@ void ForGrid(int step, F f) {
                 f(Bgr{static_cast<uint8_t>(b), static_cast<uint8_t>(g), static_cast<uint8_t>(r)});
 }
 
-TEST(Tables, SystemPaletteIsCubeThenBlackThenWhite) {
-    auto entry = [](int i) {
-        const uint8_t* e = SystemPalette + 4 * i;
-        return std::array<uint8_t, 4>{e[0], e[1], e[2], e[3]};
-    };
-    using E = std::array<uint8_t, 4>;
-    EXPECT_EQ(entry(0), (E{0, 0, 0, 0}));
-    EXPECT_EQ(entry(5), (E{255, 0, 0, 0}));
-    EXPECT_EQ(entry(6), (E{0, 51, 0, 0}));
-    EXPECT_EQ(entry(36), (E{0, 0, 51, 0}));
-    EXPECT_EQ(entry(215), (E{255, 255, 255, 0}));
-    EXPECT_EQ(entry(216), (E{0, 0, 0, 0}));
-    EXPECT_EQ(entry(254), (E{0, 0, 0, 0}));
-    EXPECT_EQ(entry(255), (E{255, 255, 255, 0}));
-}
-
-TEST(Tables, CubeLevelBoundariesAndSystemIndex) {
-    const int edges[][2] = {{25, 0}, {26, 1}, {76, 1}, {77, 2}, {127, 2}, {128, 3},
-                            {178, 3}, {179, 4}, {229, 4}, {230, 5}, {0, 0}, {255, 5}};
-    for (const auto& e : edges) EXPECT_EQ(CubeLevel[e[0]], e[1]) << "v = " << e[0];
-    const uint8_t bgr[3] = {25, 26, 128};
-    EXPECT_EQ(SystemPaletteIndex(bgr), 114);  // 36 * 3 + 6 * 1 + 0
-    const uint8_t white[3] = {255, 255, 255};
-    EXPECT_EQ(SystemPaletteIndex(white), 215);
-}
-
-TEST(Tables, CubeRootSamplesAndMonotonic) {
-    EXPECT_EQ(CubeRoot[0], 0);
-    EXPECT_EQ(CubeRoot[1], 102);   // 1024 / cbrt(1024) = 101.59
-    EXPECT_EQ(CubeRoot[8], 203);   // 1024 / cbrt(128) = 203.19
-    EXPECT_EQ(CubeRoot[125], 508); // 5120 / cbrt(1024) = 507.97
-    EXPECT_EQ(CubeRoot[1024], 1024);
-    for (int i = 0; i < 1024; ++i) ASSERT_LE(CubeRoot[i], CubeRoot[i + 1]) << i;
-}
-
 // M2n[y][x] = 4 Mn[y mod n][x mod n] + M2[y / n][x / n], and every value appears once.
 template <size_t N, size_t H>
 void ExpectBayerFrom(const uint8_t (*big)[N], const uint8_t (*half)[H]) {
     int seen[N * N] = {};
-    for (size_t y = 0; y < N; ++y) {
+    for (size_t y = 0; y < N; ++y)
         for (size_t x = 0; x < N; ++x) {
             ASSERT_LT(big[y][x], N * N);
             ++seen[big[y][x]];
-            EXPECT_EQ(big[y][x], 4 * half[y % H][x % H] + BayerMatrix2[y / H][x / H]) << y << "," << x;
+            EXPECT_EQ(big[y][x], 4 * half[y % H][x % H] + BayerMatrix2[y / H][x / H]) << N << ": " << y << "," << x;
         }
-    }
     for (int count : seen) EXPECT_EQ(count, 1);
 }
 
-TEST(Tables, BayerMatrices) {
-    const uint8_t m2[2][2] = {{0, 2}, {3, 1}};
-    const uint8_t m4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 2; ++x) EXPECT_EQ(BayerMatrix2[y][x], m2[y][x]);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(BayerMatrix4[y][x], m4[y][x]);
+TEST(Tables, PaletteCubeLevelsCubeRootsAndBayerMatrices) {
+    // The 6 x 6 x 6 cube, blue fastest, then black, with white at 255.
+    const std::array<int, 4> entries[] = {{5, 255, 0, 0}, {6, 0, 51, 0}, {36, 0, 0, 51}, {215, 255, 255, 255},
+                                          {216, 0, 0, 0}, {255, 255, 255, 255}};
+    for (auto [i, b, g, r] : entries) {
+        const uint8_t* e = SystemPalette + 4 * i;
+        EXPECT_TRUE(e[0] == b && e[1] == g && e[2] == r && e[3] == 0) << "entry " << i;
+    }
+    const int edges[][2] = {{25, 0}, {26, 1}, {76, 1}, {77, 2}, {127, 2}, {128, 3},
+                            {178, 3}, {179, 4}, {229, 4}, {230, 5}, {0, 0}, {255, 5}};
+    for (const auto& e : edges) EXPECT_EQ(CubeLevel[e[0]], e[1]) << "v = " << e[0];
+    const uint8_t bgr[3] = {25, 26, 128}, white[3] = {255, 255, 255};
+    EXPECT_EQ(SystemPaletteIndex(bgr), 114);  // 36 * 3 + 6 * 1 + 0
+    EXPECT_EQ(SystemPaletteIndex(white), 215);
+
+    EXPECT_EQ(CubeRoot[1], 102);    // 1024 / cbrt(1024) = 101.59
+    EXPECT_EQ(CubeRoot[125], 508);  // 5120 / cbrt(1024) = 507.97
+    EXPECT_EQ(CubeRoot[1024], 1024);
+    for (int i = 0; i < 1024; ++i) ASSERT_LE(CubeRoot[i], CubeRoot[i + 1]) << i;
+
+    EXPECT_TRUE(BayerMatrix2[0][0] == 0 && BayerMatrix2[0][1] == 2 && BayerMatrix2[1][0] == 3 && BayerMatrix2[1][1] == 1);
+    ExpectBayerFrom(BayerMatrix4, BayerMatrix2);
     ExpectBayerFrom(BayerMatrix8, BayerMatrix4);
     ExpectBayerFrom(BayerMatrix16, BayerMatrix8);
 }

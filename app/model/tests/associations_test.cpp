@@ -7,26 +7,20 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "lumapix/associations.h"
+#include "test_files.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace lumapix;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testfiles::ReadText;
 
 void WriteText(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
+    testfiles::WriteText(path, text);
 }
 
 const AssociationRow& Row(const std::string& label) {
@@ -44,20 +38,18 @@ AssociationTicks Only(const std::string& label) {
 class AssociationsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* base = std::getenv("LUMAPIX_TEST_TMP");
-        std::string pattern = std::string(base ? base : "/tmp") + "/lumapix-assoc-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        ASSERT_TRUE(scratch_.ok());
+        root_ = scratch_.path();
         env_.configHome = root_ / "config";
         env_.dataHome = root_ / "data";
         env_.dataDirs = {root_ / "system"};
         env_.viewerPath = "/opt/lumapix/bin/lumapix-viewer";
         env_.runTool = [this](const std::vector<std::string>& argv) { tools_.push_back(argv); };
     }
-    void TearDown() override { fs::remove_all(root_); }
 
     fs::path MimeApps() const { return env_.configHome / "mimeapps.list"; }
 
+    testfiles::ScratchDir scratch_{"lumapix-assoc"};
     fs::path root_;
     AssociationEnvironment env_;
     std::vector<std::vector<std::string>> tools_;
@@ -105,27 +97,19 @@ TEST_F(AssociationsTest, EditsOnlyOurKeysOfAnExistingList) {
         "image/gif=eog.desktop;\n";
     WriteText(MimeApps(), before);
 
+    // Our default replaces the one of the same key in its section, and is added to the section.
     ASSERT_TRUE(Register(Row("BMP"), env_));
     ASSERT_TRUE(Register(Row("PNG"), env_));
-    EXPECT_EQ(ReadText(MimeApps()),
-              "# kept by hand\n"
-              "[Added Associations]\n"
-              "image/png=gimp.desktop;\n"
-              "\n"
-              "[Default Applications]\n"
-              "text/plain=org.gnome.TextEditor.desktop;\n"
-              "image/bmp=lumapix-viewer.desktop;\n"
-              "image/png=lumapix-viewer.desktop;\n"
-              "# images below\n"
-              "\n"
-              "[Removed Associations]\n"
-              "image/gif=eog.desktop;\n");
+    const std::string theirs = "image/bmp = gimp.desktop;\n";
+    std::string after = before;
+    after.replace(after.find(theirs), theirs.size(), "image/bmp=lumapix-viewer.desktop;\nimage/png=lumapix-viewer.desktop;\n");
+    EXPECT_EQ(ReadText(MimeApps()), after);
 
     // The previous owner is not put back: the system default applies again.
     ASSERT_TRUE(Unregister(Row("BMP"), env_));
     ASSERT_TRUE(Unregister(Row("PNG"), env_));
-    std::string after = before;
-    after.erase(after.find("image/bmp = gimp.desktop;\n"), 26);
+    after = before;
+    after.erase(after.find(theirs), theirs.size());
     EXPECT_EQ(ReadText(MimeApps()), after);
 }
 

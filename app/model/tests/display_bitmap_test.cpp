@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <vector>
 
 #include "lumapix/pixel_formulas.h"
+#include "model_test_support.hpp"
 
 using lumapix::BitCounts;
 using lumapix::BitWindow;
@@ -15,19 +18,7 @@ using lumapix::DisplaySample;
 
 namespace {
 
-struct Record {
-    XrImage image{};
-    Record(int32_t mode, uint16_t width, uint16_t height, int8_t fmt = 0) {
-        image.MODE = mode;
-        image.WIDTH = width;
-        image.HEIGHT = height;
-        image.FMT = fmt;
-        image.LINEINT = mode == XR_MODE_YUV_PLANAR ? (width + 1u) & ~1u : ImageLineBytes(mode, width);
-        EXPECT_EQ(ImageAlloc(&image), XR_OK);
-    }
-    ~Record() { ImageFree(&image); }
-    uint8_t* Line(uint32_t y) { return ImageLine(&image, y); }
-};
+using modeltest::Record;
 
 void PutWord(uint8_t* p, uint16_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -64,27 +55,18 @@ TEST(DisplayBitmap, RgbAndGrayGoThroughTheWindowAndCountBits) {
     DisplayBitmap bitmap;
     BitCounts counts{};
     ASSERT_TRUE(BuildDisplayBitmap(rgb.image, {5, 8}, &bitmap, &counts));
-    EXPECT_EQ(bitmap.bitsPerPixel, 24u);
-    EXPECT_EQ(bitmap.stride, 12u);  // 9 bytes rounded up to 4
-    EXPECT_EQ(bitmap.Line(0)[0], 0x00);
-    EXPECT_EQ(bitmap.Line(0)[1], 0x80);
-    EXPECT_EQ(bitmap.Line(0)[5], 0x30);
-    EXPECT_EQ(counts[0], 2u);  // 0x01 and 0xFF
-    EXPECT_EQ(counts[7], 2u);  // 0x80 and 0xFF
-    EXPECT_EQ(counts[8], 0u);
+    EXPECT_EQ(std::tuple(bitmap.bitsPerPixel, bitmap.stride), std::tuple(24u, 12u));  // 9 bytes rounded up to 4
+    EXPECT_EQ(std::vector<uint8_t>(bitmap.Line(0), bitmap.Line(0) + 6), (std::vector<uint8_t>{0, 0x80, 0xF0, 0x10, 0x20, 0x30}));
+    EXPECT_EQ(std::tuple(counts[0], counts[7], counts[8]), std::tuple(2u, 2u, 0u));  // 0x01 and 0xFF; 0x80 and 0xFF
 
-    Record gray(XR_MODE_GRAYW, 5, 1, 12);
+    Record gray(XR_MODE_GRAYW, 5, 1, 0, 12);
     PutWord(gray.Line(0), 0x0FFF);
     PutWord(gray.Line(0) + 2, 0x0813);
     ASSERT_TRUE(BuildDisplayBitmap(gray.image, {5, 12}, &bitmap, &counts));
-    EXPECT_EQ(bitmap.bitsPerPixel, 8u);
-    EXPECT_EQ(bitmap.stride, 8u);
+    EXPECT_EQ(std::tuple(bitmap.bitsPerPixel, bitmap.stride, bitmap.Line(0)[0], bitmap.Line(0)[1]), std::tuple(8u, 8u, 0xFF, 0x81));
     ASSERT_EQ(bitmap.palette.size(), 256u);
     EXPECT_EQ(bitmap.palette[0x81], 0xFF818181u);
-    EXPECT_EQ(bitmap.Line(0)[0], 0xFF);
-    EXPECT_EQ(bitmap.Line(0)[1], 0x81);
-    EXPECT_EQ(counts[11], 2u);
-    EXPECT_EQ(counts[12], 0u);
+    EXPECT_EQ(std::tuple(counts[11], counts[12]), std::tuple(2u, 0u));
 }
 
 TEST(DisplayBitmap, MonoPolarityFollowsThePaletteFormat) {

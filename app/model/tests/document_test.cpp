@@ -1,55 +1,24 @@
 // Opening and saving through the document as the viewer and the command line do.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <dirent.h>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "lumapix/document.h"
 #include "lumapix/image_information.h"
 #include "lumapix/test_images.h"
+#include "test_files.hpp"
 
 namespace {
 
 using lumapix::COrvineDoc;
 using lumapix::OpenOutcome;
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        const char* base = std::getenv("LUMAPIX_TEST_TMP");
-        std::string pattern = std::string(base ? base : "/tmp") + "/lumapix-doc-XXXXXX";
-        path_ = mkdtemp(pattern.data()) ? pattern : "";
-    }
-    ~ScratchDir() { std::system(("rm -rf '" + path_ + "'").c_str()); }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(path_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (e->d_name[0] != '.') names.push_back(e->d_name);
-            closedir(d);
-        }
-        return names;
-    }
-
-private:
-    std::string path_;
-};
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using testfiles::ReadText;
+using testfiles::WriteText;
 
 // Records every question; answers from its settings.
 struct Recorder : lumapix::DocumentQuestions {
@@ -70,7 +39,7 @@ struct Recorder : lumapix::DocumentQuestions {
 };
 
 struct Fixture : testing::Test {
-    ScratchDir dir;
+    testfiles::ScratchDir dir{"lumapix-doc"};
     Recorder questions;
     DecodeOptions decoding{};
     EncodeOptions encoding{};
@@ -145,7 +114,9 @@ TEST_F(Fixture, AFailedSaveLeavesTheOldFileAlone) {
     doc.image.MODE = XR_MODE_YUV;  // a mode the bitmap encoder refuses
     EXPECT_FALSE(lumapix::SaveImageFile(doc, doc.image, path, encoding, XR_FORMAT_BMP, questions));
     EXPECT_EQ(ReadText(path), "the user's only copy");
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"precious.bmp"}) << "no temporary file left behind";
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) entries.push_back(entry.path().filename());
+    EXPECT_EQ(entries, std::vector<std::string>{"precious.bmp"}) << "no temporary file left behind";
     ASSERT_EQ(questions.warnings.size(), 1u);
     EXPECT_EQ(questions.warnings[0], "precious.bmp: ErrCode = 0X9");
 

@@ -3,13 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "lumapix/format_registry.h"
 #include "lumapix/test_images.h"
+#include "test_files.hpp"
 
 namespace {
 
@@ -21,9 +20,8 @@ struct CountingQuestions : lumapix::DocumentQuestions {
 }  // namespace
 
 TEST(EncodeAll, WritesEachModeInTheFormatsThatHoldIt) {
-    const char* base = std::getenv("LUMAPIX_TEST_TMP");
-    std::string pattern = std::string(base ? base : "/tmp") + "/encode-all-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    testfiles::ScratchDir dir{"encode-all"};
+    const std::string& pattern = dir.path();
     lumapix::COrvineDoc doc;
     ASSERT_EQ(MakeTestImage(&doc.image, XR_MODE_RGB, 33, 17), XR_OK);
     XrImage before{};
@@ -57,5 +55,4 @@ TEST(EncodeAll, WritesEachModeInTheFormatsThatHoldIt) {
     }
     EXPECT_GE(written, 4);  // every row has at least its BMP
     ImageFree(&before);
-    std::system(("rm -rf '" + pattern + "'").c_str());
 }

@@ -2,79 +2,30 @@
 // grey ramp, interlaced files under the line flag, the scaled decode, the size
 // limit, failures, and the registry row driving the document's save and open.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "lumapix/document.h"
-#include "lumapix/format_adapters.h"
 #include "lumapix/format_registry.h"
-#include "lumapix/test_images.h"
+#include "model_test_support.hpp"
+#include "test_files.hpp"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using namespace modeltest;
 
-struct Record {
-    XrImage image{};
-    Record() = default;
-    Record(int32_t mode, uint16_t width, uint16_t height) { EXPECT_EQ(MakeTestImage(&image, mode, width, height), XR_OK); }
-    Record(const Record&) = delete;
-    Record& operator=(const Record&) = delete;
-    ~Record() { ImageFree(&image); }
-    Bytes Pixels() const {
-        const auto* p = static_cast<const uint8_t*>(image.PIXELS);
-        return p ? Bytes(p, p + image.SIZE) : Bytes();
-    }
-    Bytes Palette() const { return image.PALBUT ? Bytes(image.PALBUT, image.PALBUT + 1024) : Bytes(); }
-};
-
-// Runs an adapter over a temporary file holding bytes (or an empty one to write to).
-CodecStatus OverFile(const Bytes& bytes, const std::function<CodecStatus(FILE*)>& adapter, Bytes* written = nullptr) {
-    FILE* file = std::tmpfile();
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::rewind(file);
-    CodecStatus status = adapter(file);
-    if (written) {
-        std::rewind(file);
-        written->clear();
-        for (int c; (c = std::fgetc(file)) != EOF;) written->push_back(static_cast<uint8_t>(c));
-    }
-    std::fclose(file);
-    return status;
-}
-
-Bytes Encode(XrImage* image, bool byLine, CodecStatus* status) {
-    EncodeOptions options;
-    EncodeOptionsDefaults(&options);
-    options.line = byLine;
-    Bytes out;
-    *status = OverFile({}, [&](FILE* f) { return gif_encode(f, image, &options); }, &out);
-    return out;
-}
+Bytes Encode(XrImage* image, bool byLine, CodecStatus* status) { return EncodeWith(gif_encode, image, Encoding(byLine), status); }
 
 CodecStatus Decode(const Bytes& file, Record* record, DecodeOptions options, bool scaled = false) {
-    return OverFile(file, [&](FILE* f) {
-        return scaled ? gif_decode_scaled(f, &record->image, &options) : gif_decode(f, &record->image, &options);
-    });
-}
-
-DecodeOptions Decoding(bool byLine) {
-    DecodeOptions options;
-    DecodeOptionsDefaults(&options);
-    options.line = byLine;
-    return options;
+    return DecodeWith(scaled ? gif_decode_scaled : gif_decode, file, options, record);
 }
 
 // Our file of image with its rows stored in interlace order and the flag set.
 Bytes Interlaced(const XrImage& image) {
     Record reordered;
-    ImageCopy(&reordered.image, &image);
+    EXPECT_EQ(ImageCopy(&reordered.image, &image), XR_OK);
     static constexpr uint32_t kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
     uint32_t out = 0;
     for (uint32_t pass = 0; pass < 4; ++pass)
@@ -88,7 +39,7 @@ Bytes Interlaced(const XrImage& image) {
 }
 
 TEST(GifAdapters, RoundTripsGrayAndInterlacedFiles) {
-    Record index(XR_MODE_INDEX, 37, 23), gray(XR_MODE_GRAY, 31, 17);
+    Record index = TestImage(XR_MODE_INDEX, 37, 23), gray = TestImage(XR_MODE_GRAY, 31, 17);
     CodecStatus a, b;
     Bytes byLine = Encode(&index.image, true, &a), whole = Encode(&index.image, false, &b);
     ASSERT_TRUE(a == XR_OK && b == XR_OK);
@@ -112,14 +63,14 @@ TEST(GifAdapters, RoundTripsGrayAndInterlacedFiles) {
         ASSERT_TRUE(decoded.image.PALBUT[4 * i] == i && decoded.image.PALBUT[4 * i + 1] == i &&
                     decoded.image.PALBUT[4 * i + 2] == i && decoded.image.PALBUT[4 * i + 3] == 0);
     for (int32_t mode : {XR_MODE_RGB, XR_MODE_MONO}) {
-        Record other(mode, 8, 8);
+        Record other = TestImage(mode, 8, 8);
         Encode(&other.image, true, &a);
         EXPECT_EQ(a, XR_ERR_UNSUPPORTED) << "converted by the document first";
     }
 }
 
 TEST(GifAdapters, ScaledDecodeOfPlainAndInterlacedFiles) {
-    Record source(XR_MODE_INDEX, 40, 30);
+    Record source = TestImage(XR_MODE_INDEX, 40, 30);
     CodecStatus status;
     Bytes plain = Encode(&source.image, false, &status);
     for (const Bytes& file : {plain, Interlaced(source.image)}) {
@@ -147,7 +98,7 @@ TEST(GifAdapters, ScaledDecodeOfPlainAndInterlacedFiles) {
 }
 
 TEST(GifAdapters, FailuresAndTheSizeLimit) {
-    Record record, source(XR_MODE_INDEX, 16, 16);
+    Record record, source = TestImage(XR_MODE_INDEX, 16, 16);
     EXPECT_EQ(Decode({'n', 'o', 't', ' ', 'a', ' ', 'G', 'I', 'F'}, &record, Decoding(true)), XR_ERR_FORMAT);
     EXPECT_EQ(record.image.PIXELS, nullptr);
     EXPECT_EQ(Decode({}, &record, Decoding(true)), XR_ERR_STREAM_END);
@@ -164,8 +115,7 @@ TEST(GifAdapters, FailuresAndTheSizeLimit) {
     Encode(&empty.image, true, &status);
     EXPECT_EQ(status, XR_ERR_ARGUMENT);
     FILE* readOnly = std::fopen("/dev/null", "r");  // writing fails at the first flush
-    EncodeOptions encoding;
-    EncodeOptionsDefaults(&encoding);
+    EncodeOptions encoding = Encoding();
     EXPECT_NE(gif_encode(readOnly, &source.image, &encoding), XR_OK);
     std::fclose(readOnly);
 
@@ -193,22 +143,20 @@ TEST(GifAdapters, FailuresAndTheSizeLimit) {
 TEST(GifAdapters, RegistryRowDrivesTheDocument) {
     const FormatRow& row = FormatRegistry[XR_FORMAT_GIF];
     EXPECT_TRUE(row.decode == gif_decode && row.decodeScaled == gif_decode_scaled && row.encode == gif_encode);
-    const char* dir = std::getenv("LUMAPIX_TEST_TMP");
+    testfiles::ScratchDir dir;
     lumapix::DocumentQuestions quiet;
+    EncodeOptions encoding = Encoding();
+    DecodeOptions decoding = Decoding();
     for (int32_t mode : {XR_MODE_INDEX, XR_MODE_GRAY, XR_MODE_RGB}) {
         lumapix::COrvineDoc doc, opened;
         ASSERT_EQ(MakeTestImage(&doc.image, mode, 45, 21), XR_OK);
-        std::string path = std::string(dir && *dir ? dir : "/tmp") + "/lumapix_gif_doc_" + std::to_string(getpid()) + ".gif";
-        EncodeOptions encoding;
-        EncodeOptionsDefaults(&encoding);
+        std::string path = dir / "doc.gif";
         ASSERT_TRUE(lumapix::SaveDocumentConverted(doc, path, XR_FORMAT_GIF, encoding, quiet)) << ImageModeName(mode);
-        DecodeOptions decoding = Decoding(true);
         ASSERT_EQ(lumapix::OpenDocument(opened, path, decoding, quiet), lumapix::OpenOutcome::kOpened);
         EXPECT_TRUE(opened.status == lumapix::COrvineDoc::kNormal && opened.image.MODE == XR_MODE_INDEX);
         if (mode != XR_MODE_RGB) {  // RGB goes through the system palette first
             EXPECT_EQ(std::memcmp(opened.image.PIXELS, doc.image.PIXELS, doc.image.SIZE), 0) << ImageModeName(mode);
         }
-        std::remove(path.c_str());
     }
 }
 

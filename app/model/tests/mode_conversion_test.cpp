@@ -8,33 +8,12 @@
 #include <vector>
 
 #include "lumapix/mode_conversion.h"
-#include "lumapix/test_images.h"
 #include "lumapix/xr_memory.h"
+#include "model_test_support.hpp"
 
 namespace {
 
-struct Record {
-    XrImage image{};
-    ~Record() { ImageFree(&image); }
-};
-
-std::vector<uint8_t> Bytes(const void* p, size_t n) {
-    auto* b = static_cast<const uint8_t*>(p);
-    return b ? std::vector<uint8_t>(b, b + n) : std::vector<uint8_t>{};
-}
-
-// Everything a failed conversion must not touch.
-auto Header(const XrImage& r) {
-    return std::tuple(r.MODE, r.WIDTH, r.HEIGHT, r.LINEINT, r.FMT, r.PALFMT, r.PALCOUNT, r.PALBUT, r.OBJECT,
-                      r.PIXELS, r.SIZE);
-}
-struct Snapshot {
-    explicit Snapshot(const XrImage& r)
-        : header(Header(r)), pixels(Bytes(r.PIXELS, r.SIZE)), palette(Bytes(r.PALBUT, size_t{r.PALCOUNT} * 4)) {}
-    bool operator==(const Snapshot&) const = default;
-    decltype(Header(XrImage{})) header;
-    std::vector<uint8_t> pixels, palette;
-};
+using namespace modeltest;
 
 CodecStatus ToMode(XrImage* r, int32_t mode, int32_t dither = 0, int32_t lineByLine = 0,
                    const uint8_t* palette = nullptr, uint8_t palfmt = XR_PALFMT_BLACKISZERO) {
@@ -48,26 +27,18 @@ TEST_P(ModeConversion, ReplacesTheImageAndAgreesLineByLine) {
     int32_t dithers = to == XR_MODE_INDEX || to == XR_MODE_MONO ? 8 : 1;
     for (int32_t dither = 0; dither < dithers; ++dither) {
         SCOPED_TRACE(dither);
-        Record whole, lines;
-        ASSERT_EQ(MakeTestImage(&whole.image, from, 37, 23), XR_OK);
-        ASSERT_EQ(ImageCopy(&lines.image, &whole.image), XR_OK);
+        Record whole = TestImage(from, 37, 23), lines(whole);
         void* oldPixels = whole.image.PIXELS;
         ASSERT_EQ(ToMode(&whole.image, to, dither, 0, nullptr, XR_PALFMT_WHITEISZERO), XR_OK);
         ASSERT_EQ(ToMode(&lines.image, to, dither, 1, nullptr, XR_PALFMT_WHITEISZERO), XR_OK);
 
         const XrImage& r = whole.image;
         EXPECT_NE(r.PIXELS, oldPixels);
-        EXPECT_EQ(r.MODE, to);
-        EXPECT_TRUE(r.WIDTH == 37 && r.HEIGHT == 23);
-        EXPECT_EQ(r.LINEINT, ImageLineBytes(to, 37));
-        EXPECT_EQ(r.SIZE, r.LINEINT * 23);
-        EXPECT_EQ(r.FMT, to >= XR_MODE_RGBW && to <= XR_MODE_GRAYW ? 16 : 8);
-        EXPECT_EQ(r.PALFMT, XR_PALFMT_WHITEISZERO);
-        EXPECT_EQ(r.PALCOUNT, to == XR_MODE_INDEX ? 256 : 0);
-        EXPECT_EQ(r.PALBUT != nullptr, to == XR_MODE_INDEX);
-        Snapshot byLine(lines.image);
-        EXPECT_TRUE(Snapshot(r).pixels == byLine.pixels && Snapshot(r).palette == byLine.palette)
-            << "ConvLine and ConvImage differ";
+        const bool wide = to >= XR_MODE_RGBW && to <= XR_MODE_GRAYW, index = to == XR_MODE_INDEX;
+        EXPECT_EQ(std::tuple(r.MODE, r.WIDTH, r.HEIGHT, r.LINEINT, r.SIZE, r.FMT, r.PALFMT, r.PALCOUNT, r.PALBUT != nullptr),
+                  std::tuple(to, 37, 23, ImageLineBytes(to, 37), ImageLineBytes(to, 37) * 23, wide ? 16 : 8,
+                             XR_PALFMT_WHITEISZERO, index ? 256 : 0, index));
+        EXPECT_TRUE(whole.Pixels() == lines.Pixels() && whole.Palette() == lines.Palette()) << "ConvLine and ConvImage differ";
     }
 }
 
@@ -77,19 +48,16 @@ INSTANTIATE_TEST_SUITE_P(AllModes, ModeConversion,
                                           testing::Range(int32_t{XR_MODE_RGB}, int32_t{XR_MODE_HIGH + 1})));
 
 TEST(ModeConversion, MonoPaletteFormatSetsThePolarity) {
-    Record black, white;
-    ASSERT_EQ(MakeTestImage(&black.image, XR_MODE_RGB, 32, 8), XR_OK);
-    ASSERT_EQ(ImageCopy(&white.image, &black.image), XR_OK);
+    Record black = TestImage(XR_MODE_RGB, 32, 8), white(black);
     ASSERT_EQ(ToMode(&black.image, XR_MODE_MONO, 0, 0, nullptr, XR_PALFMT_BLACKISZERO), XR_OK);
     ASSERT_EQ(ToMode(&white.image, XR_MODE_MONO, 0, 0, nullptr, XR_PALFMT_WHITEISZERO), XR_OK);
-    std::vector<uint8_t> inverted = Snapshot(black.image).pixels;
+    Bytes inverted = black.Pixels();
     for (uint8_t& byte : inverted) byte = static_cast<uint8_t>(~byte);
-    EXPECT_TRUE(Snapshot(white.image).pixels == inverted);
+    EXPECT_TRUE(white.Pixels() == inverted);
 }
 
 TEST(ModeConversion, FailuresLeaveTheRecordUntouched) {
-    Record rgb;
-    ASSERT_EQ(MakeTestImage(&rgb.image, XR_MODE_RGB, 37, 23), XR_OK);
+    Record rgb = TestImage(XR_MODE_RGB, 37, 23);
     rgb.image.OBJECT = XrMemAlloc(8);
     const Snapshot before(rgb.image);
     struct Case { int32_t mode, dither, coefficient, threshold; CodecStatus expected; };
@@ -109,12 +77,7 @@ TEST(ModeConversion, FailuresLeaveTheRecordUntouched) {
 
     // Modes the converter has no unpack for, and an INDEX source without its palette.
     for (int32_t mode : {XR_MODE_YUV3, XR_MODE_X4, XR_MODE_X6, XR_MODE_YUV_PLANAR, XR_MODE_INDEX}) {
-        Record source;
-        source.image.MODE = mode;
-        source.image.WIDTH = 6;
-        source.image.HEIGHT = 3;
-        source.image.LINEINT = mode == XR_MODE_YUV_PLANAR ? 6 : ImageLineBytes(mode, 6);
-        ASSERT_EQ(ImageAlloc(&source.image), XR_OK);
+        Record source(mode, 6, 3);
         if (mode == XR_MODE_INDEX) {
             XrMemFree(source.image.PALBUT);
             source.image.PALBUT = nullptr;
@@ -129,24 +92,22 @@ TEST(ModeConversion, FailuresLeaveTheRecordUntouched) {
 TEST(ModeConversion, IndexTargetsUseTheCallersPalette) {
     uint8_t greys[256 * 4] = {};
     for (int i = 0; i < 256; ++i) std::memset(greys + 4 * i, i, 3);
-    Record r;
-    ASSERT_EQ(MakeTestImage(&r.image, XR_MODE_GRAY, 37, 23), XR_OK);
-    const Snapshot gray(r.image);
+    Record r = TestImage(XR_MODE_GRAY, 37, 23);
+    const Bytes gray = r.Pixels();
     ASSERT_EQ(ToMode(&r.image, XR_MODE_INDEX, 0, 0, greys), XR_OK);
     ASSERT_NE(r.image.PALBUT, nullptr);
     EXPECT_EQ(std::memcmp(r.image.PALBUT, greys, sizeof greys), 0);
     // Every grey has an exact entry, so each index is the grey itself.
-    EXPECT_TRUE(Snapshot(r.image).pixels == gray.pixels);
+    EXPECT_TRUE(r.Pixels() == gray);
 }
 
 TEST(ModeConversion, RgbThroughYuvComesBackClose) {
-    Record r;
-    ASSERT_EQ(MakeTestImage(&r.image, XR_MODE_RGB, 256, 48), XR_OK);
-    const Snapshot rgb(r.image);
+    Record r = TestImage(XR_MODE_RGB, 256, 48);
+    const Bytes rgb = r.Pixels();
     ASSERT_EQ(ToMode(&r.image, XR_MODE_YUV), XR_OK);
     ASSERT_EQ(ToMode(&r.image, XR_MODE_RGB), XR_OK);
     // Chroma is shared by neighbouring pixels, so only smooth areas (not the letter's edges) compare.
-    const uint8_t* a = rgb.pixels.data();
+    const uint8_t* a = rgb.data();
     const auto* b = static_cast<const uint8_t*>(r.image.PIXELS);
     uint32_t compared = 0, line = r.image.LINEINT;
     for (uint32_t y = 0; y < 48; ++y) {
@@ -160,8 +121,7 @@ TEST(ModeConversion, RgbThroughYuvComesBackClose) {
 }
 
 TEST(ModeConversion, ObjectStaysWithTheRecord) {
-    Record r;
-    ASSERT_EQ(MakeTestImage(&r.image, XR_MODE_INDEX, 16, 8), XR_OK);
+    Record r = TestImage(XR_MODE_INDEX, 16, 8);
     void* object = XrMemAlloc(4);
     std::memcpy(object, "doc", 4);
     r.image.OBJECT = object;

@@ -3,7 +3,6 @@
 // real filters are checked against hand-computed pixels.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,29 +10,14 @@
 #include <vector>
 
 #include "lumapix/plugin_host.h"
+#include "model_test_support.hpp"
+#include "test_files.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 using lumapix::PluginHost;
-
-// A record that frees itself.
-struct Record {
-    XrImage r{};
-    Record() = default;
-    Record(int32_t mode, uint16_t width, uint16_t height, uint32_t lineInterval = 0, int8_t fmt = 8) {
-        r.MODE = mode;
-        r.WIDTH = width;
-        r.HEIGHT = height;
-        r.LINEINT = lineInterval ? lineInterval : ImageLineBytes(mode, width);
-        r.FMT = fmt;
-        EXPECT_EQ(ImageAlloc(&r), XR_OK);
-    }
-    Record(const Record& other) { EXPECT_EQ(ImageCopy(&r, &other.r), XR_OK); }
-    Record& operator=(const Record&) = delete;
-    ~Record() { ImageFree(&r); }
-    uint8_t* Line(uint32_t y) const { return ImageLine(&r, y); }
-};
+using modeltest::Record;
 
 void ExpectSameImage(const XrImage& actual, const XrImage& expected) {
     EXPECT_EQ(actual.MODE, expected.MODE);
@@ -52,7 +36,7 @@ void ExpectSameImage(const XrImage& actual, const XrImage& expected) {
 std::vector<int> Samples(const Record& image, uint32_t y, bool wide = false) {
     std::vector<int> samples;
     const uint8_t* line = image.Line(y);
-    const uint32_t bytes = ImageLineBytes(image.r.MODE, image.r.WIDTH);
+    const uint32_t bytes = ImageLineBytes(image.image.MODE, image.image.WIDTH);
     for (uint32_t i = 0; i < bytes; i += wide ? 2 : 1) samples.push_back(wide ? line[i] | line[i + 1] << 8 : line[i]);
     return samples;
 }
@@ -65,18 +49,12 @@ void SetWord(Record& image, uint32_t x, uint32_t y, unsigned channel, int value)
 
 class PluginHostTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const char* base = std::getenv("LUMAPIX_TEST_TMP");
-        std::string pattern = std::string(base ? base : "/tmp") + "/lumapix-plugins-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
+    void SetUp() override { ASSERT_TRUE(scratch_.ok()); }
     void Install(const char* module, const std::string& name) { fs::copy_file(module, fs::path(folder_) / name); }
     void Link(const char* module, const std::string& name) { fs::create_symlink(module, fs::path(folder_) / name); }
 
-    std::string folder_;
+    testfiles::ScratchDir scratch_{"lumapix-plugins"};
+    const std::string& folder_ = scratch_.path();
 };
 
 TEST_F(PluginHostTest, NoFolderOrNoModulesLoadsNothing) {
@@ -89,9 +67,9 @@ TEST_F(PluginHostTest, NoFolderOrNoModulesLoadsNothing) {
 
     Record image(XR_MODE_GRAY, 2, 2);
     Record undo;
-    EXPECT_FALSE(host.Enabled(0, &image.r));
-    EXPECT_EQ(host.Execute(0, image.r, undo.r, nullptr, {}), XR_ERR_ARGUMENT);
-    EXPECT_EQ(undo.r.PIXELS, nullptr);
+    EXPECT_FALSE(host.Enabled(0, &image.image));
+    EXPECT_EQ(host.Execute(0, image.image, undo.image, nullptr, {}), XR_ERR_ARGUMENT);
+    EXPECT_EQ(undo.image.PIXELS, nullptr);
 }
 
 TEST_F(PluginHostTest, DefaultFolderIsBesideTheProgram) {
@@ -155,13 +133,13 @@ TEST_F(PluginHostTest, EnabledNeedsAnImageTheQueryAccepts) {
     Record rgb(XR_MODE_RGB, 4, 4);
 
     for (int i = 0; i < 3; ++i) EXPECT_FALSE(host.Enabled(i, nullptr)) << i;  // even c, which accepts anything
-    EXPECT_TRUE(host.Enabled(0, &gray.r));
-    EXPECT_FALSE(host.Enabled(0, &rgb.r));
-    EXPECT_FALSE(host.Enabled(1, &gray.r));  // query -1
-    EXPECT_FALSE(host.Enabled(1, &rgb.r));   // query 5
-    EXPECT_TRUE(host.Enabled(2, &rgb.r));
-    EXPECT_FALSE(host.Enabled(3, &gray.r));
-    EXPECT_FALSE(host.Enabled(-1, &gray.r));
+    EXPECT_TRUE(host.Enabled(0, &gray.image));
+    EXPECT_FALSE(host.Enabled(0, &rgb.image));
+    EXPECT_FALSE(host.Enabled(1, &gray.image));  // query -1
+    EXPECT_FALSE(host.Enabled(1, &rgb.image));   // query 5
+    EXPECT_TRUE(host.Enabled(2, &rgb.image));
+    EXPECT_FALSE(host.Enabled(3, &gray.image));
+    EXPECT_FALSE(host.Enabled(-1, &gray.image));
 }
 
 TEST_F(PluginHostTest, SuccessKeepsThePreviousImageForUndo) {
@@ -169,23 +147,23 @@ TEST_F(PluginHostTest, SuccessKeepsThePreviousImageForUndo) {
     PluginHost host;
     ASSERT_EQ(host.LoadAll(folder_), 1);
     Record image(XR_MODE_GRAY, 3, 2);
-    for (uint32_t i = 0; i < 6; ++i) static_cast<uint8_t*>(image.r.PIXELS)[i] = static_cast<uint8_t>(10 * i + 1);
+    for (uint32_t i = 0; i < 6; ++i) static_cast<uint8_t*>(image.image.PIXELS)[i] = static_cast<uint8_t>(10 * i + 1);
     const Record original(image);
     Record undo(XR_MODE_RGB, 5, 5);  // replaced, and must be freed
 
     int refreshes = 0;
     int owner = 0;
-    ASSERT_EQ(host.Execute(0, image.r, undo.r, &owner, [&] { ++refreshes; }), XR_OK);
+    ASSERT_EQ(host.Execute(0, image.image, undo.image, &owner, [&] { ++refreshes; }), XR_OK);
     EXPECT_EQ(refreshes, 1);
-    ExpectSameImage(undo.r, original.r);
-    ASSERT_EQ(image.r.WIDTH, 6);
+    ExpectSameImage(undo.image, original.image);
+    ASSERT_EQ(image.image.WIDTH, 6);
     EXPECT_EQ(Samples(image, 1), (std::vector<int>{31, 31, 41, 41, 51, 51}));
 
     // Again, with no redisplay to call: Undo now holds the widened image.
     const Record widened(image);
-    ASSERT_EQ(host.Execute(0, image.r, undo.r, nullptr, {}), XR_OK);
-    ExpectSameImage(undo.r, widened.r);
-    EXPECT_EQ(image.r.WIDTH, 12);
+    ASSERT_EQ(host.Execute(0, image.image, undo.image, nullptr, {}), XR_OK);
+    ExpectSameImage(undo.image, widened.image);
+    EXPECT_EQ(image.image.WIDTH, 12);
 }
 
 TEST_F(PluginHostTest, FailureRestoresTheImageAndLeavesUndo) {
@@ -193,24 +171,24 @@ TEST_F(PluginHostTest, FailureRestoresTheImageAndLeavesUndo) {
     PluginHost host;
     ASSERT_EQ(host.LoadAll(folder_), 1);
     Record image(XR_MODE_GRAY, 5, 3, 8);
-    for (uint32_t i = 0; i < image.r.SIZE; ++i) static_cast<uint8_t*>(image.r.PIXELS)[i] = static_cast<uint8_t>(i);
+    for (uint32_t i = 0; i < image.image.SIZE; ++i) static_cast<uint8_t*>(image.image.PIXELS)[i] = static_cast<uint8_t>(i);
     const Record before(image);
     Record undo(XR_MODE_INDEX, 2, 2);
-    undo.r.PALBUT[5] = 77;
+    undo.image.PALBUT[5] = 77;
     const Record undoBefore(undo);
-    void* undoPixels = undo.r.PIXELS;
+    void* undoPixels = undo.image.PIXELS;
 
-    EXPECT_EQ(host.Execute(0, image.r, undo.r, nullptr, {}), 7);
-    ExpectSameImage(image.r, before.r);
-    ExpectSameImage(undo.r, undoBefore.r);
-    EXPECT_EQ(undo.r.PIXELS, undoPixels);
+    EXPECT_EQ(host.Execute(0, image.image, undo.image, nullptr, {}), 7);
+    ExpectSameImage(image.image, before.image);
+    ExpectSameImage(undo.image, undoBefore.image);
+    EXPECT_EQ(undo.image.PIXELS, undoPixels);
 
     // No copy of an empty record can be made: the plug-in is not run at all.
     Record empty;
-    EXPECT_EQ(host.Execute(0, empty.r, undo.r, nullptr, {}), XR_ERR_INTERNAL);
-    EXPECT_EQ(empty.r.MODE, XR_MODE_UNK);
-    EXPECT_EQ(empty.r.PIXELS, nullptr);
-    EXPECT_EQ(undo.r.PIXELS, undoPixels);
+    EXPECT_EQ(host.Execute(0, empty.image, undo.image, nullptr, {}), XR_ERR_INTERNAL);
+    EXPECT_EQ(empty.image.MODE, XR_MODE_UNK);
+    EXPECT_EQ(empty.image.PIXELS, nullptr);
+    EXPECT_EQ(undo.image.PIXELS, undoPixels);
 }
 
 TEST_F(PluginHostTest, SepiaFadesInThroughRefresh) {
@@ -218,28 +196,28 @@ TEST_F(PluginHostTest, SepiaFadesInThroughRefresh) {
     PluginHost host;
     ASSERT_EQ(host.LoadAll(folder_), 1);
     Record image(XR_MODE_RGB, 2, 1, 8);
-    std::memcpy(image.r.PIXELS, "\x64\x64\x64\xff\xff\xff\x5a\x5a", 8);  // grey 100, white, 2 padding bytes
+    std::memcpy(image.image.PIXELS, "\x64\x64\x64\xff\xff\xff\x5a\x5a", 8);  // grey 100, white, 2 padding bytes
     Record undo;
 
     std::vector<int> redShown;  // red of the grey pixel at each redisplay
-    ASSERT_EQ(host.Execute(0, image.r, undo.r, nullptr, [&] { redShown.push_back(image.Line(0)[2]); }), XR_OK);
+    ASSERT_EQ(host.Execute(0, image.image, undo.image, nullptr, [&] { redShown.push_back(image.Line(0)[2]); }), XR_OK);
     ASSERT_GE(redShown.size(), 2u);
     for (size_t i = 0; i < redShown.size(); ++i) {
         EXPECT_GT(redShown[i], i ? redShown[i - 1] : 100);
         EXPECT_LT(redShown[i], 135);
     }
-    EXPECT_EQ(std::memcmp(image.r.PIXELS, "\x5e\x78\x87\xef\xff\xff\x5a\x5a", 8), 0);  // 94 120 135, 239 255 255
+    EXPECT_EQ(std::memcmp(image.image.PIXELS, "\x5e\x78\x87\xef\xff\xff\x5a\x5a", 8), 0);  // 94 120 135, 239 255 255
 
     // INDEX: the palette is toned, the indices stay.
     Record index(XR_MODE_INDEX, 2, 1);
-    std::memcpy(index.r.PIXELS, "\x01\x00", 2);
-    std::memcpy(index.r.PALBUT + 4, "\x64\x64\x64\x00", 4);
-    ASSERT_EQ(host.Execute(0, index.r, undo.r, nullptr, {}), XR_OK);
-    EXPECT_EQ(std::memcmp(index.r.PALBUT, "\x00\x00\x00\x00\x5e\x78\x87\x00", 8), 0);
-    EXPECT_EQ(std::memcmp(index.r.PIXELS, "\x01\x00", 2), 0);
+    std::memcpy(index.image.PIXELS, "\x01\x00", 2);
+    std::memcpy(index.image.PALBUT + 4, "\x64\x64\x64\x00", 4);
+    ASSERT_EQ(host.Execute(0, index.image, undo.image, nullptr, {}), XR_OK);
+    EXPECT_EQ(std::memcmp(index.image.PALBUT, "\x00\x00\x00\x00\x5e\x78\x87\x00", 8), 0);
+    EXPECT_EQ(std::memcmp(index.image.PIXELS, "\x01\x00", 2), 0);
 
     Record gray(XR_MODE_GRAY, 2, 2);
-    EXPECT_FALSE(host.Enabled(0, &gray.r));
+    EXPECT_FALSE(host.Enabled(0, &gray.image));
 }
 
 TEST_F(PluginHostTest, ConvolveSharpensWithClampedEdges) {
@@ -253,7 +231,7 @@ TEST_F(PluginHostTest, ConvolveSharpensWithClampedEdges) {
     Record gray(XR_MODE_GRAY, 3, 3, 4);
     for (uint32_t y = 0; y < 3; ++y) std::memcpy(gray.Line(y), "\x64\x64\x64\x33", 4);
     gray.Line(1)[1] = 200;
-    ASSERT_EQ(host.Execute(0, gray.r, undo.r, nullptr, {}), XR_OK);
+    ASSERT_EQ(host.Execute(0, gray.image, undo.image, nullptr, {}), XR_OK);
     EXPECT_EQ(Samples(gray, 0), (std::vector<int>{94, 88, 94}));  // 1500/16 and 1400/16, rounded
     EXPECT_EQ(Samples(gray, 1), (std::vector<int>{88, 255, 88}));
     EXPECT_EQ(Samples(gray, 2), (std::vector<int>{94, 88, 94}));
@@ -270,15 +248,15 @@ TEST_F(PluginHostTest, ConvolveSharpensWithClampedEdges) {
         }
     SetWord(wide, 1, 1, 0, 4000);
     SetWord(wide, 1, 1, 1, 0);
-    ASSERT_EQ(host.Execute(0, wide.r, undo.r, nullptr, {}), XR_OK);
+    ASSERT_EQ(host.Execute(0, wide.image, undo.image, nullptr, {}), XR_OK);
     EXPECT_EQ(Samples(wide, 0, true), (std::vector<int>{813, 2125, 4095, 625, 2250, 4095, 813, 2125, 4095}));
     EXPECT_EQ(Samples(wide, 1, true), (std::vector<int>{625, 2250, 4095, 4095, 0, 4095, 625, 2250, 4095}));
 
     Record index(XR_MODE_INDEX, 3, 3);
     Record signedGray(XR_MODE_GRAYW, 3, 3, 0, -12);
-    EXPECT_FALSE(host.Enabled(0, &index.r));
-    EXPECT_FALSE(host.Enabled(0, &signedGray.r));
-    EXPECT_TRUE(host.Enabled(0, &wide.r));
+    EXPECT_FALSE(host.Enabled(0, &index.image));
+    EXPECT_FALSE(host.Enabled(0, &signedGray.image));
+    EXPECT_TRUE(host.Enabled(0, &wide.image));
 }
 
 }  // namespace

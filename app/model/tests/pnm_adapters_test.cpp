@@ -1,7 +1,6 @@
 // PNM adapters: header mapping, sample scaling, hostile text, round trips of
 // every writable variant, and netpbm / ImageMagick reading our files and theirs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,14 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "lumapix/format_adapters.h"
+#include "model_test_support.hpp"
+#include "test_files.hpp"
 
 namespace {
 
-struct Record {
-    XrImage image{};
-    ~Record() { ImageFree(&image); }
-};
+using modeltest::Record;
 
 CodecStatus Decode(std::string bytes, Record* out) {
     FILE* f = fmemopen(bytes.data(), bytes.size(), "rb");
@@ -281,19 +278,13 @@ TEST_P(PnmVariants, RoundTripAndNetpbmAgree) {
     ASSERT_EQ(Decode(bytes, &back), XR_OK);
     EXPECT_EQ(FileView(back.image), want);
 
-    if (std::system("command -v pnmtoplainpnm >/dev/null 2>&1") != 0) GTEST_SKIP() << "netpbm not installed";
-    std::string path = std::string(std::getenv("LUMAPIX_TEST_TMP") ? std::getenv("LUMAPIX_TEST_TMP") : "/tmp") +
-                       "/lumapix_pnm_" + std::to_string(getpid()) + ".pnm";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-    FILE* tool = popen(("pnmtoplainpnm '" + path + "' 2>/dev/null").c_str(), "r");
-    std::string plain;
-    for (int c; (c = std::fgetc(tool)) != EOF;) plain.push_back(static_cast<char>(c));
-    EXPECT_EQ(pclose(tool), 0);
-    std::remove(path.c_str());
-    EXPECT_EQ(ParsePlain(plain), want);
+    if (!testfiles::HaveTool("pnmtoplainpnm")) GTEST_SKIP() << "netpbm not installed";
+    testfiles::ScratchDir dir;
+    ASSERT_TRUE(testfiles::WriteText(dir / "ours.pnm", bytes));
+    bool ok = false;
+    testfiles::Bytes plain = testfiles::Output("pnmtoplainpnm " + testfiles::Quote(dir / "ours.pnm"), &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ParsePlain(std::string(plain.begin(), plain.end())), want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Everything, PnmVariants, testing::Values(
@@ -308,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(Everything, PnmVariants, testing::Values(
 
 // Theirs: netpbm and ImageMagick turn one plain picture into each form they write.
 TEST(PnmCrossCheck, WeReadWhatTheToolsWrite) {
-    if (std::system("command -v pamtopnm >/dev/null 2>&1 && test -x /usr/bin/convert") != 0)
+    if (!testfiles::HaveTool("pamtopnm") || !testfiles::HaveTool(testfiles::kMagick))
         GTEST_SKIP() << "netpbm or ImageMagick not installed";
     struct Tool { const char* command; bool fullRangeOnly; };
     const Tool tools[] = {{"pamtopnm", false}, {"pnmtoplainpnm", false},
@@ -323,13 +314,11 @@ TEST(PnmCrossCheck, WeReadWhatTheToolsWrite) {
                 bool binaryTool = std::string(tool.command) == "pamtopnm" || std::string(tool.command) == "/usr/bin/convert - -";
                 if (binaryTool && maxval > 255) continue;  // two-byte binary samples: unsupported
                 if (tool.fullRangeOnly && maxval != 1 && maxval != 255) continue;  // ImageMagick rescales others
-                std::string command = std::string(tool.command) + " 2>/dev/null <<'EOF'\n" + PlainText(p) + "EOF\n";
-                FILE* out = popen(command.c_str(), "r");
-                std::string bytes;
-                for (int c; (c = std::fgetc(out)) != EOF;) bytes.push_back(static_cast<char>(c));
-                ASSERT_EQ(pclose(out), 0) << tool.command;
+                bool ok = false;
+                testfiles::Bytes bytes = testfiles::Output(std::string(tool.command) + " <<'EOF'\n" + PlainText(p) + "EOF\n", &ok);
+                ASSERT_TRUE(ok) << tool.command;
                 Record r;
-                ASSERT_EQ(Decode(bytes, &r), XR_OK) << tool.command << " P" << kind << " " << maxval;
+                ASSERT_EQ(Decode(std::string(bytes.begin(), bytes.end()), &r), XR_OK) << tool.command << " P" << kind << " " << maxval;
                 EXPECT_EQ(FileView(r.image), p) << tool.command << " P" << kind << " " << maxval;
             }
         }

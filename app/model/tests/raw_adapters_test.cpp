@@ -7,39 +7,17 @@
 #include <cstring>
 #include <vector>
 
-#include "lumapix/format_adapters.h"
-#include "lumapix/test_images.h"
+#include "model_test_support.hpp"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-struct Record {
-    XrImage image{};
-    ~Record() { ImageFree(&image); }
-};
-
-FILE* FileWith(const Bytes& bytes) {
-    FILE* f = std::tmpfile();
-    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::rewind(f);
-    return f;
-}
+using namespace modeltest;
 
 DecodeOptions Geometry(int32_t mode, uint16_t width, uint16_t height, uint16_t lineBytes = 0) {
     DecodeOptions o;
     DecodeOptionsDefaults(&o);
     o.rawMode = mode, o.rawWidth = width, o.rawHeight = height, o.rawLineBytes = lineBytes;
     return o;
-}
-
-using Adapter = CodecStatus (*)(FILE*, XrImage*, const DecodeOptions*);
-
-CodecStatus DecodeFile(Adapter adapter, const Bytes& bytes, const DecodeOptions& options, Record* r) {
-    FILE* f = FileWith(bytes);
-    CodecStatus status = adapter(f, &r->image, &options);
-    std::fclose(f);
-    return status;
 }
 
 Bytes Ramp(size_t n) {
@@ -54,17 +32,14 @@ TEST(RawAdapters, HeightFollowsTheDataWhenOpenOrShort) {
         Record r;
         DecodeOptions o = Geometry(XR_MODE_RGB, 5, declared, 16);
         o.rawFormat = 8;
-        ASSERT_EQ(DecodeFile(raw_decode, data, o, &r), XR_OK) << declared;
-        EXPECT_EQ(r.image.HEIGHT, 10);
-        EXPECT_EQ(r.image.LINEINT, 16u);
-        EXPECT_EQ(r.image.SIZE, 160u);
-        EXPECT_EQ(r.image.FMT, 8);
+        ASSERT_EQ(DecodeWith(raw_decode, data, o, &r), XR_OK) << declared;
+        EXPECT_EQ(std::tuple(r.image.HEIGHT, r.image.LINEINT, r.image.SIZE, r.image.FMT), std::tuple(10, 16u, 160u, 8));
         EXPECT_EQ(std::memcmp(r.image.PIXELS, data.data(), 160), 0);
     }
     Record none;
-    EXPECT_EQ(DecodeFile(raw_decode, Ramp(15), Geometry(XR_MODE_RGB, 5, 0, 16), &none), XR_ERR_TRUNCATED);
-    EXPECT_EQ(DecodeFile(raw_decode, Ramp(15), Geometry(XR_MODE_RGB, 5, 3, 16), &none), XR_ERR_TRUNCATED);
-    EXPECT_EQ(DecodeFile(raw_decode, {}, Geometry(XR_MODE_GRAY, 5, 0), &none), XR_ERR_TRUNCATED);
+    EXPECT_EQ(DecodeWith(raw_decode, Ramp(15), Geometry(XR_MODE_RGB, 5, 0, 16), &none), XR_ERR_TRUNCATED);
+    EXPECT_EQ(DecodeWith(raw_decode, Ramp(15), Geometry(XR_MODE_RGB, 5, 3, 16), &none), XR_ERR_TRUNCATED);
+    EXPECT_EQ(DecodeWith(raw_decode, {}, Geometry(XR_MODE_GRAY, 5, 0), &none), XR_ERR_TRUNCATED);
 
     // A pipe cannot tell its size: the decode runs to the end of the data instead.
     int fds[2];
@@ -84,31 +59,24 @@ TEST(RawAdapters, RefuseGeometryWithoutALineLayout) {
     const DecodeOptions bad[] = {Geometry(XR_MODE_UNK, 4, 1), Geometry(XR_MODE_YUV3, 4, 1),
                                  Geometry(XR_MODE_YUV_PLANAR, 4, 1), Geometry(XR_MODE_GRAY, 0, 1),
                                  Geometry(XR_MODE_RGB, 4, 1, 11)};
-    for (const DecodeOptions& o : bad) EXPECT_EQ(DecodeFile(raw_decode, Ramp(64), o, &r), XR_ERR_ARGUMENT) << o.rawMode;
-    FILE* f = FileWith(Ramp(64));
-    EXPECT_EQ(raw_decode(f, &r.image, nullptr), XR_ERR_ARGUMENT);
-    EXPECT_EQ(rle_decode(f, &r.image, nullptr), XR_ERR_ARGUMENT);
-    EXPECT_EQ(raw_encode(f, &r.image, nullptr), XR_ERR_ARGUMENT);
-    std::fclose(f);
-    EXPECT_EQ(DecodeFile(rle_decode, Ramp(64), Geometry(XR_MODE_GRAY, 0, 1), &r), XR_ERR_ARGUMENT);
+    for (const DecodeOptions& o : bad) EXPECT_EQ(DecodeWith(raw_decode, Ramp(64), o, &r), XR_ERR_ARGUMENT) << o.rawMode;
+    for (auto adapter : {raw_decode, rle_decode})
+        EXPECT_EQ(OverFile(Ramp(64), [&](FILE* f) { return adapter(f, &r.image, nullptr); }), XR_ERR_ARGUMENT);
+    EXPECT_EQ(OverFile({}, [&](FILE* f) { return raw_encode(f, &r.image, nullptr); }), XR_ERR_ARGUMENT);
+    EXPECT_EQ(DecodeWith(rle_decode, Ramp(64), Geometry(XR_MODE_GRAY, 0, 1), &r), XR_ERR_ARGUMENT);
 }
 
 TEST(RawAdapters, RoundTripOfEveryTestImageMode) {
     for (int32_t mode : {XR_MODE_RGB, XR_MODE_GRAY, XR_MODE_INDEX, XR_MODE_MONO, XR_MODE_HIGH}) {
         SCOPED_TRACE(ImageModeName(mode));
-        Record source;
-        ASSERT_EQ(MakeTestImage(&source.image, mode, 29, 7), XR_OK);
-        FILE* f = std::tmpfile();
-        EncodeOptions encoding;
-        EncodeOptionsDefaults(&encoding);
-        ASSERT_EQ(raw_encode(f, &source.image, &encoding), XR_OK);
-        EXPECT_EQ(std::ftell(f), static_cast<long>(7 * ImageLineBytes(mode, 29)));
-        std::rewind(f);
-        Record back;
+        Record source = TestImage(mode, 29, 7), back;
+        CodecStatus status;
+        Bytes file = EncodeWith(raw_encode, &source.image, Encoding(), &status);
+        ASSERT_EQ(status, XR_OK);
+        EXPECT_EQ(file.size(), 7 * ImageLineBytes(mode, 29));
         DecodeOptions o = Geometry(mode, 29, 0);
         o.rawPaletteFormat = 1;
-        ASSERT_EQ(raw_decode(f, &back.image, &o), XR_OK);
-        std::fclose(f);
+        ASSERT_EQ(DecodeWith(raw_decode, file, o, &back), XR_OK);
         ASSERT_EQ(back.image.HEIGHT, 7);
         EXPECT_EQ(back.image.PALFMT, 1);
         EXPECT_EQ(std::memcmp(back.image.PIXELS, source.image.PIXELS, source.image.SIZE), 0);
@@ -120,20 +88,12 @@ TEST(RawAdapters, RoundTripOfEveryTestImageMode) {
 }
 
 TEST(RawAdapters, EncodeSkipsTheLinePaddingAndReportsWriteFailures) {
-    Record padded;
-    padded.image.MODE = XR_MODE_RGB, padded.image.WIDTH = 4, padded.image.HEIGHT = 2, padded.image.LINEINT = 16;
-    ASSERT_EQ(ImageAlloc(&padded.image), XR_OK);
+    Record padded(XR_MODE_RGB, 4, 2, 16);
     std::memcpy(padded.image.PIXELS, Ramp(32).data(), 32);
-    EncodeOptions encoding;
-    EncodeOptionsDefaults(&encoding);
-    FILE* f = std::tmpfile();
-    ASSERT_EQ(raw_encode(f, &padded.image, &encoding), XR_OK);
-    Bytes written(30);
-    std::rewind(f);
-    written.resize(std::fread(written.data(), 1, written.size(), f));
-    std::fclose(f);
-    Bytes want = Ramp(12);
-    Bytes second = Ramp(28);
+    EncodeOptions encoding = Encoding();
+    CodecStatus status;
+    Bytes written = EncodeWith(raw_encode, &padded.image, encoding, &status), want = Ramp(12), second = Ramp(28);
+    ASSERT_EQ(status, XR_OK);
     want.insert(want.end(), second.begin() + 16, second.end());
     EXPECT_EQ(written, want);
 
@@ -164,8 +124,7 @@ Bytes PackBits(const uint8_t* line, size_t n) {
 }
 
 TEST(RleAdapter, DecodesPackBitsLinesToTheEndOfTheData) {
-    Record source;
-    ASSERT_EQ(MakeTestImage(&source.image, XR_MODE_GRAY, 300, 9), XR_OK);
+    Record source = TestImage(XR_MODE_GRAY, 300, 9);
     Bytes file;
     for (uint32_t y = 0; y < 9; ++y) {
         Bytes line = PackBits(ImageLine(&source.image, y), 300);
@@ -173,16 +132,16 @@ TEST(RleAdapter, DecodesPackBitsLinesToTheEndOfTheData) {
     }
     for (uint16_t declared : {uint16_t{0}, uint16_t{9}}) {
         Record back;
-        ASSERT_EQ(DecodeFile(rle_decode, file, Geometry(XR_MODE_UNK, 300, declared), &back), XR_OK);
+        ASSERT_EQ(DecodeWith(rle_decode, file, Geometry(XR_MODE_UNK, 300, declared), &back), XR_OK);
         EXPECT_EQ(back.image.MODE, XR_MODE_GRAY);
         ASSERT_EQ(back.image.HEIGHT, 9);
         EXPECT_EQ(std::memcmp(back.image.PIXELS, source.image.PIXELS, 300 * 9), 0);
     }
     Record shorter;
-    file.resize(file.size() - 1);
-    ASSERT_EQ(DecodeFile(rle_decode, file, Geometry(XR_MODE_UNK, 300, 0), &shorter), XR_OK);
+    file.pop_back();
+    ASSERT_EQ(DecodeWith(rle_decode, file, Geometry(XR_MODE_UNK, 300, 0), &shorter), XR_OK);
     EXPECT_EQ(shorter.image.HEIGHT, 8) << "the cut line is dropped";
-    EXPECT_EQ(DecodeFile(rle_decode, {0x05, 1, 2}, Geometry(XR_MODE_UNK, 300, 0), &shorter), XR_ERR_TRUNCATED);
+    EXPECT_EQ(DecodeWith(rle_decode, {0x05, 1, 2}, Geometry(XR_MODE_UNK, 300, 0), &shorter), XR_ERR_TRUNCATED);
 }
 
 }  // namespace

@@ -6,26 +6,12 @@
 #include <vector>
 
 #include "lumapix/rotate_image.h"
-#include "lumapix/test_images.h"
 #include "lumapix/xr_memory.h"
+#include "model_test_support.hpp"
 
 namespace {
 
-struct Record {
-    XrImage image{};
-    ~Record() { ImageFree(&image); }
-};
-
-std::vector<uint8_t> Bytes(const void* p, size_t n) {
-    auto* b = static_cast<const uint8_t*>(p);
-    return b ? std::vector<uint8_t>(b, b + n) : std::vector<uint8_t>{};
-}
-
-// Everything a failed rotation must not touch.
-auto Snapshot(const XrImage& r) {
-    return std::tuple(r.MODE, r.WIDTH, r.HEIGHT, r.LINEINT, r.FMT, r.PALFMT, r.PALCOUNT, r.PALBUT, r.OBJECT, r.PIXELS,
-                      r.SIZE, Bytes(r.PIXELS, r.SIZE), Bytes(r.PALBUT, size_t{r.PALCOUNT} * 4));
-}
+using namespace modeltest;
 
 uint32_t Pixel(const XrImage& r, uint32_t x, uint32_t y) {
     const uint8_t* p = ImageLine(&r, y);
@@ -40,12 +26,10 @@ TEST_P(RotateImageAngles, ReplacesTheRecordAndAgreesLineByLine) {
     bool turns = angle == 90 || angle == 270;
     for (auto [w, h] : {std::pair<uint16_t, uint16_t>{37, 23}, {13, 1}, {1, 9}}) {
         SCOPED_TRACE(testing::Message() << w << "x" << h);
-        Record source, whole, lines;
-        ASSERT_EQ(MakeTestImage(&source.image, mode, w, h), XR_OK);
+        Record source = TestImage(mode, w, h);
         source.image.PALFMT = XR_PALFMT_WHITEISZERO;
         source.image.FMT = 7;
-        ASSERT_EQ(ImageCopy(&whole.image, &source.image), XR_OK);
-        ASSERT_EQ(ImageCopy(&lines.image, &source.image), XR_OK);
+        Record whole(source), lines(source);
         ASSERT_EQ(RotateImage(&whole.image, angle, 0), XR_OK);
         ASSERT_EQ(RotateImage(&lines.image, angle, 1), XR_OK);
 
@@ -56,14 +40,14 @@ TEST_P(RotateImageAngles, ReplacesTheRecordAndAgreesLineByLine) {
         EXPECT_EQ(r.SIZE, r.LINEINT * r.HEIGHT);
         EXPECT_TRUE(r.MODE == mode && r.FMT == 7 && r.PALFMT == XR_PALFMT_WHITEISZERO);
         EXPECT_EQ(r.PALCOUNT, source.image.PALCOUNT);
-        EXPECT_EQ(Bytes(r.PALBUT, 4u * r.PALCOUNT), Bytes(source.image.PALBUT, 4u * r.PALCOUNT));
+        EXPECT_EQ(BytesAt(r.PALBUT, 4u * r.PALCOUNT), BytesAt(source.image.PALBUT, 4u * r.PALCOUNT));
         for (uint32_t y = 0; y < h; ++y)
             for (uint32_t x = 0; x < w; ++x) {
                 uint32_t dx = angle == 90 ? h - 1 - y : angle == 270 ? y : angle == 180 || angle == -1 ? w - 1 - x : x;
                 uint32_t dy = angle == 90 ? x : angle == 270 ? w - 1 - x : angle == 180 || angle == -2 ? h - 1 - y : y;
                 ASSERT_EQ(Pixel(r, dx, dy), Pixel(source.image, x, y)) << x << ", " << y;
             }
-        EXPECT_EQ(Bytes(r.PIXELS, r.SIZE), Bytes(lines.image.PIXELS, r.SIZE)) << "RotLine and RotImage differ";
+        EXPECT_EQ(whole.Pixels(), lines.Pixels()) << "RotLine and RotImage differ";
     }
 }
 
@@ -73,21 +57,18 @@ INSTANTIATE_TEST_SUITE_P(AllModes, RotateImageAngles,
 
 TEST(RotateImage, FailuresLeaveTheRecordUntouched) {
     auto expectRefused = [](XrImage* record, int32_t angle, CodecStatus want) {
-        auto before = Snapshot(*record);
+        const Snapshot before(*record);
         EXPECT_EQ(RotateImage(record, angle, 1), want);
         EXPECT_EQ(RotateImage(record, angle, 0), want);
         EXPECT_TRUE(Snapshot(*record) == before);
     };
     // YUV is refused as a mode the rotator does not place, the others by number.
     for (int32_t mode : {XR_MODE_YUV, XR_MODE_RGBW, XR_MODE_YUVW, XR_MODE_GRAYW, XR_MODE_LAB, XR_MODE_HIGH}) {
-        Record record;
-        record.image = XrImage{mode, 9, 5, ImageLineBytes(mode, 9), 0, 0, 0, nullptr, nullptr, nullptr, 0};
-        ASSERT_EQ(ImageAlloc(&record.image), XR_OK);
+        Record record(mode, 9, 5);
         static_cast<uint8_t*>(record.image.PIXELS)[7] = 0x5A;
         expectRefused(&record.image, 90, mode == XR_MODE_YUV ? XR_ERR_MISMATCH : XR_ERR_UNSUPPORTED);
     }
-    Record index;
-    ASSERT_EQ(MakeTestImage(&index.image, XR_MODE_INDEX, 9, 5), XR_OK);
+    Record index = TestImage(XR_MODE_INDEX, 9, 5);
     index.image.OBJECT = XrMemAlloc(4);
     for (int32_t angle : {45, -90, 360, 1, -3}) expectRefused(&index.image, angle, XR_ERR_UNSUPPORTED);
     XrImage broken = index.image;  // claims fewer pixel bytes than its lines need
@@ -106,17 +87,16 @@ TEST(RotateImage, FailuresLeaveTheRecordUntouched) {
 // The new palette has 256 entries; a shorter one is copied and zero-filled, a longer one cut.
 TEST(RotateImage, IndexPaletteIsCopiedWithinTheNewPalette) {
     for (uint16_t entries : {uint16_t{16}, uint16_t{300}}) {
-        Record record;
-        ASSERT_EQ(MakeTestImage(&record.image, XR_MODE_INDEX, 7, 3), XR_OK);
+        Record record = TestImage(XR_MODE_INDEX, 7, 3);
         XrMemFree(record.image.PALBUT);
         record.image.PALBUT = static_cast<uint8_t*>(XrMemAlloc(entries * 4u));
         for (uint32_t i = 0; i < entries * 4u; ++i) record.image.PALBUT[i] = static_cast<uint8_t>(i * 7 + 1);
         record.image.PALCOUNT = entries;
-        std::vector<uint8_t> want = Bytes(record.image.PALBUT, entries < 256 ? entries * 4u : 1024u);
+        Bytes want = BytesAt(record.image.PALBUT, entries < 256 ? entries * 4u : 1024u);
         want.resize(1024, 0);
         ASSERT_EQ(RotateImage(&record.image, 90, 1), XR_OK);
         EXPECT_EQ(record.image.PALCOUNT, 256);
-        EXPECT_EQ(Bytes(record.image.PALBUT, 1024), want) << entries;
+        EXPECT_EQ(record.Palette(), want) << entries;
     }
 }
 

@@ -3,18 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "model_test_support.hpp"
+
 using namespace lumapix;
 
 TEST(Zoom, StepsStayWithinTheirClamps) {
-    EXPECT_EQ(ZoomIn(65536), 131072u);
-    EXPECT_EQ(ZoomIn(524288), 524288u);
-    EXPECT_EQ(ZoomIn(4000), 8192u);
-    EXPECT_EQ(ZoomOut(65536), 32768u);
-    EXPECT_EQ(ZoomOut(8192), 8192u);
-    EXPECT_EQ(ZoomOut(12000), 8192u);
-    EXPECT_EQ(ZoomOut(16384), 8192u);
-    EXPECT_EQ(ZoomOut(1048576), 524288u);
-    EXPECT_EQ(ZoomOut(2000000), 524288u);
+    for (auto [from, in, out] : {std::tuple{65536u, 131072u, 32768u}, {524288u, 524288u, 262144u}, {4000u, 8192u, 8192u},
+                                 {8192u, 16384u, 8192u}, {12000u, 24000u, 8192u}, {16384u, 32768u, 8192u},
+                                 {1048576u, 524288u, 524288u}, {2000000u, 524288u, 524288u}}) {
+        EXPECT_EQ(ZoomIn(from), in) << from;
+        EXPECT_EQ(ZoomOut(from), out) << from;
+    }
     EXPECT_EQ(ZoomedLength(4000, 8192), 500u);
     EXPECT_EQ(ZoomedLength(65535, 524288), 524280u);
     EXPECT_EQ(ImageCoordinate(101, 131072), 50u);
@@ -37,59 +38,23 @@ TEST(StatusTexts, ModeFormatPaletteAndSize) {
 }
 
 TEST(Navigator, TextsPerMode) {
-    XrImage image{};
-    image.MODE = XR_MODE_RGB;
-    image.WIDTH = 2;
-    image.HEIGHT = 1;
-    image.LINEINT = ImageLineBytes(XR_MODE_RGB, 2);
-    ASSERT_EQ(ImageAlloc(&image), XR_OK);
-    uint8_t* p = ImageLine(&image, 0);
-    p[3] = 1, p[4] = 2, p[5] = 255;
-    EXPECT_EQ(NavigatorColorText(image, 1, 0),
+    modeltest::Record rgb(XR_MODE_RGB, 2, 1), mono(XR_MODE_MONO, 9, 1), grayw(XR_MODE_GRAYW, 1, 1), index(XR_MODE_INDEX, 1, 1);
+    std::memcpy(rgb.Line(0) + 3, "\x01\x02\xff", 3);
+    mono.Line(0)[1] = 0x80;
+    std::memcpy(grayw.Line(0), "\x34\x12", 2);
+    index.Line(0)[0] = 3;
+    std::memcpy(index.image.PALBUT + 12, "\x09\x08\x07", 3);
+    EXPECT_EQ(NavigatorColorText(rgb.image, 1, 0),
               " RGB \r\n    R     255 [FF]\r\n    G       2 [02]\r\n    B       1 [01]\r\n");
-    EXPECT_EQ(NavigatorColorText(image, 2, 0), "");  // outside the image
+    EXPECT_EQ(NavigatorColorText(rgb.image, 2, 0), "");  // outside the image
     EXPECT_EQ(NavigatorPositionText(2, 0), " Position\r\n    x = 2\r\n    y = 0\r\n");
-    ImageFree(&image);
-
-    image.MODE = XR_MODE_MONO;
-    image.WIDTH = 9;
-    image.HEIGHT = 1;
-    image.LINEINT = ImageLineBytes(XR_MODE_MONO, 9);
-    ASSERT_EQ(ImageAlloc(&image), XR_OK);
-    ImageLine(&image, 0)[1] = 0x80;
-    EXPECT_EQ(NavigatorColorText(image, 8, 0), " MONO \r\n    K       1 [01h]\r\n");
-    EXPECT_EQ(NavigatorColorText(image, 7, 0), " MONO \r\n    K       0 [00h]\r\n");
-    ImageFree(&image);
-
-    image.MODE = XR_MODE_GRAYW;
-    image.WIDTH = 1;
-    image.HEIGHT = 1;
-    image.LINEINT = ImageLineBytes(XR_MODE_GRAYW, 1);
-    ASSERT_EQ(ImageAlloc(&image), XR_OK);
-    ImageLine(&image, 0)[0] = 0x34;
-    ImageLine(&image, 0)[1] = 0x12;
-    EXPECT_EQ(NavigatorColorText(image, 0, 0), " GRAYW \r\n    K      4660 [1234]\r\n");
-    ImageFree(&image);
-
-    image.MODE = XR_MODE_INDEX;
-    image.WIDTH = 1;
-    image.HEIGHT = 1;
-    image.LINEINT = ImageLineBytes(XR_MODE_INDEX, 1);
-    ASSERT_EQ(ImageAlloc(&image), XR_OK);
-    ImageLine(&image, 0)[0] = 3;
-    image.PALBUT[12] = 9, image.PALBUT[13] = 8, image.PALBUT[14] = 7;
-    EXPECT_EQ(NavigatorColorText(image, 0, 0),
+    EXPECT_EQ(NavigatorColorText(mono.image, 8, 0), " MONO \r\n    K       1 [01h]\r\n");
+    EXPECT_EQ(NavigatorColorText(mono.image, 7, 0), " MONO \r\n    K       0 [00h]\r\n");
+    EXPECT_EQ(NavigatorColorText(grayw.image, 0, 0), " GRAYW \r\n    K      4660 [1234]\r\n");
+    EXPECT_EQ(NavigatorColorText(index.image, 0, 0),
               "  INDEX \r\n    INDEX   3 [03]\r\n    R       7 [07]\r\n    G       8 [08]\r\n"
               "    B       9 [09]\r\n");
-    ImageFree(&image);
-
-    image.MODE = XR_MODE_HIGH;  // no reading for HIGH
-    image.WIDTH = 1;
-    image.HEIGHT = 1;
-    image.LINEINT = 2;
-    uint8_t two[2] = {};
-    image.PIXELS = two;
-    EXPECT_EQ(NavigatorColorText(image, 0, 0), "");
+    EXPECT_EQ(NavigatorColorText(modeltest::Record(XR_MODE_HIGH, 1, 1).image, 0, 0), "");  // no reading for HIGH
 }
 
 TEST(DisplayBits, RangeAndTheWindowFollowTheMovedEnd) {

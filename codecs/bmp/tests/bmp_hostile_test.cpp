@@ -8,6 +8,7 @@
 
 #include "bmp_test_support.hpp"
 #include "lumapix/bmp_codec.h"
+#include "test_streams.hpp"
 
 namespace {
 
@@ -105,27 +106,14 @@ TEST(BmpHostile, TruncatedFilesFailOrDecodeTheIntactPixels) {
     }
 }
 
-struct Trickle {
-    const std::vector<uint8_t>* bytes;
-    size_t next = 0;
-};
-
-// Hands over one byte per call, as a slow pipe might.
-int32_t ReadOneByte(uint8_t* data, int32_t count, void* user) {
-    auto* t = static_cast<Trickle*>(user);
-    if (count <= 0 || t->next == t->bytes->size()) return 0;
-    *data = (*t->bytes)[t->next++];
-    return 1;
-}
-
 TEST(BmpHostile, ByteAtATimeStreamDecodesLikeMemory) {
     for (const auto& [name, bytes] : SampleFiles()) {
         SCOPED_TRACE(name);
         Decoded fromMemory = DecodeBmp(bytes);
-        Trickle trickle{&bytes};
+        teststreams::PieceSource trickle{&bytes};
         uint8_t buffer[64];
         CodecStream stream;
-        ASSERT_EQ(StreamInit(&stream, buffer, sizeof buffer, &trickle, ReadOneByte), XR_OK);
+        ASSERT_EQ(StreamInit(&stream, buffer, sizeof buffer, &trickle, teststreams::PieceSource::Read), XR_OK);
         Decoded trickled = bmptest::DecodeBmpStream(&stream);
         ASSERT_EQ(trickled.status, XR_OK);
         EXPECT_TRUE(SamePixels(trickled, fromMemory));

@@ -5,6 +5,7 @@
 
 #include "lumapix/bmp_codec.h"
 #include "lumapix/codec_stream.h"
+#include "test_streams.hpp"
 
 namespace bmptest {
 
@@ -18,12 +19,6 @@ void Put16(std::vector<uint8_t>& out, uint32_t v) {
 void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, v & 0xFFFF);
     Put16(out, v >> 16);
-}
-
-int32_t GrowingWrite(uint8_t* source, int32_t count, void* user) {
-    auto* out = static_cast<std::vector<uint8_t>*>(user);
-    out->insert(out->end(), source, source + count);
-    return count;
 }
 
 }  // namespace
@@ -107,7 +102,7 @@ std::vector<uint8_t> EncodeBmp(const XrImage& image, CodecStatus* status, bool b
     std::vector<uint8_t> handle(static_cast<size_t>(BmpEncGetHandleSize()));
     uint8_t buffer[XR_STREAM_BUFFER_SIZE];
     CodecStream stream;
-    StreamInit(&stream, buffer, sizeof buffer, &out, GrowingWrite);
+    StreamInit(&stream, buffer, sizeof buffer, &out, teststreams::AppendTo);
     BmpEncInit(handle.data());
     BmpEncSetStream(handle.data(), &stream);
     *status = BmpEncSetImage(handle.data(), &image, nullptr);
@@ -122,12 +117,6 @@ std::vector<uint8_t> EncodeBmp(const XrImage& image, CodecStatus* status, bool b
     CodecStatus end = BmpEncEnd(handle.data());
     if (*status == XR_OK) *status = end;
     return out;
-}
-
-uint32_t ReadLE32(const std::vector<uint8_t>& bytes, size_t offset) {
-    uint32_t v;
-    std::memcpy(&v, bytes.data() + offset, 4);
-    return v;
 }
 
 }  // namespace bmptest

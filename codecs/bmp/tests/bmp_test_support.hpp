@@ -76,8 +76,6 @@ struct OpenDecoder {
     void* get() { return handle.data(); }
 };
 
-uint32_t ReadLE32(const std::vector<uint8_t>& bytes, size_t offset);
-
 }  // namespace bmptest
 
 #endif

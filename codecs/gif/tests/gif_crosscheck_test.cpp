@@ -3,22 +3,19 @@
 // GIF87a, local tables, extensions, images smaller and larger than the screen)
 // as they do.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "gif_test_support.hpp"
+#include "test_files.hpp"
 
 using namespace giftest;
+using testfiles::kMagick;
 
 namespace {
 
-const std::string kMagick = "/usr/bin/convert";  // /usr/local/bin/convert is not ImageMagick
+const std::string kConvert = kMagick;
 
 struct Picture {
     uint32_t width = 0, height = 0;
@@ -29,59 +26,30 @@ struct Picture {
 class CrossCheck : public testing::Test {
 protected:
     void SetUp() override {
-        for (const char* tool : {"gifbuild", "gif2rgb", "giftopnm", "pamtogif", "ppmtogif", "ppmtoppm"})
-            if (std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) != 0)
-                GTEST_SKIP() << tool << " missing (scripts/install-deps)";
-        if (access(kMagick.c_str(), X_OK) != 0) GTEST_SKIP() << "ImageMagick missing";
+        for (const char* tool : {"gifbuild", "gif2rgb", "giftopnm", "pamtogif", "ppmtogif", "ppmtoppm", kMagick})
+            if (!testfiles::HaveTool(tool)) GTEST_SKIP() << tool << " missing (scripts/install-deps)";
     }
-    void TearDown() override {
-        for (const auto& p : paths_) std::remove(p.c_str());
-    }
-    std::string Temp(const std::string& tag) {
-        const char* dir = std::getenv("LUMAPIX_TEST_TMP");
-        return paths_.emplace_back(std::string(dir && *dir ? dir : "/tmp") + "/lumapix_gifxc_" + std::to_string(getpid()) +
-                                   "_" + std::to_string(paths_.size()) + tag);
-    }
-    static Bytes Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void Write(const std::string& path, const Bytes& bytes) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
-    }
+    std::string Temp(const std::string& tag) { return dir_ / (std::to_string(++files_) + tag); }
     // Runs command, its output into a new file; the file's bytes.
     Bytes Run(const std::string& command) {
         std::string out = Temp(".out");
-        EXPECT_EQ(std::system((command + " > '" + out + "' 2>/dev/null").c_str()), 0) << command;
-        return Read(out);
+        EXPECT_TRUE(testfiles::Shell(command + " > '" + out + "'")) << command;
+        return testfiles::ReadBytes(out);
     }
-    // A binary PPM as written by netpbm and ImageMagick (comments allowed).
-    static Picture Ppm(const Bytes& b) {
-        Picture p;
-        std::string text(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(b.size(), 200)));
-        std::istringstream in(text);
-        std::string magic, word;
-        uint32_t values[3], got = 0;
-        in >> magic;
-        while (got < 3 && in >> word) {
-            if (word[0] == '#') std::getline(in, word);
-            else values[got++] = static_cast<uint32_t>(std::stoul(word));
-        }
-        size_t start = static_cast<size_t>(in.tellg()) + 1;
-        if (magic != "P6" || got < 3 || values[2] != 255) return p;
-        p.width = values[0], p.height = values[1];
-        p.rgb.assign(b.begin() + static_cast<std::ptrdiff_t>(start), b.end());
-        return p;
+    // A PPM of netpbm or ImageMagick.
+    static Picture Ppm(const Bytes& bytes) {
+        testfiles::Pnm p = testfiles::ParsePnm(bytes);
+        return p.channels == 3 && p.maxval == 255 ? Picture{p.width, p.height, p.samples} : Picture{};
     }
     std::string File(const Bytes& bytes, const std::string& tag = ".gif") {
         std::string path = Temp(tag);
-        Write(path, bytes);
+        testfiles::WriteBytes(path, bytes);
         return path;
     }
 
 private:
-    std::vector<std::string> paths_;
+    testfiles::ScratchDir dir_{"lumapix-gif-xc"};
+    int files_ = 0;
 };
 
 // An INDEX picture seen through its palette.
@@ -102,10 +70,10 @@ TEST_F(CrossCheck, ToolsReadOurFilesAsWeWroteThem) {
         std::string gif = File(EncodeGif(source.image, &status));
         ASSERT_EQ(status, XR_OK);
         EXPECT_EQ(Ppm(Run("giftopnm '" + gif + "' | ppmtoppm")), expected) << "netpbm";
-        EXPECT_EQ(Ppm(Run(kMagick + " '" + gif + "' -depth 8 ppm:-")), expected) << "ImageMagick";
+        EXPECT_EQ(Ppm(Run(kConvert + " '" + gif + "' -depth 8 ppm:-")), expected) << "ImageMagick";
         std::string rgb = Temp(".rgb");
         Run("gif2rgb -1 -o '" + rgb + "' '" + gif + "'");
-        EXPECT_EQ(Read(rgb), expected.rgb) << "giflib";
+        EXPECT_EQ(testfiles::ReadBytes(rgb), expected.rgb) << "giflib";
     }
 }
 
@@ -126,8 +94,8 @@ TEST_F(CrossCheck, WeReadTheToolsFilesAsTheyDo) {
         ppmBytes.insert(ppmBytes.end(), source.rgb.begin(), source.rgb.end());
         std::string ppm = File(ppmBytes, ".ppm");
         const std::pair<std::string, bool> writers[] = {
-            {kMagick + " '" + ppm + "' gif:-", false},        {kMagick + " '" + ppm + "' -interlace GIF gif:-", true},
-            {kMagick + " '" + ppm + "' gif87:-", false},      {"pamtogif '" + ppm + "'", false},
+            {kConvert + " '" + ppm + "' gif:-", false},        {kConvert + " '" + ppm + "' -interlace GIF gif:-", true},
+            {kConvert + " '" + ppm + "' gif87:-", false},      {"pamtogif '" + ppm + "'", false},
             {"pamtogif -interlace '" + ppm + "'", true},      {"ppmtogif -interlace '" + ppm + "'", true},
         };
         for (const auto& [command, interlaced] : writers) {
@@ -177,7 +145,7 @@ TEST_F(CrossCheck, GiflibLocalTablesPositionsAndClipping) {
         ASSERT_EQ(d.status, XR_OK);
         ASSERT_TRUE(d.header.WIDTH == c.screenWidth && d.header.HEIGHT == c.screenHeight);
         EXPECT_EQ(d.info.interlaced, c.interlaced);
-        Picture frame = Ppm(Run(kMagick + " '" + File(file) + "' -depth 8 ppm:-"));
+        Picture frame = Ppm(Run(kConvert + " '" + File(file) + "' -depth 8 ppm:-"));
         ASSERT_EQ(frame.width, c.width);
         Picture expected{c.screenWidth, c.screenHeight, {}};
         for (uint32_t y = 0; y < c.screenHeight; ++y)

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gif_test_support.hpp"
+#include "test_streams.hpp"
 
 using namespace giftest;
 
@@ -129,19 +130,12 @@ TEST(GifHostile, DataEndingEarlyAndStreamFailuresAreKept) {
     plan.data.pop_back();  // no terminator: the trailer reads as a block size, then the data runs out
     EXPECT_EQ(DecodeGif(BuildGif(plan)).status, XR_ERR_STREAM_NO_CALLBACK);
 
-    struct Source { Bytes bytes; size_t at; } source{BuildGif(Picture(40, 40, 3)), 0};
-    auto read = [](uint8_t* data, int32_t count, void* user) -> int32_t {
-        auto* s = static_cast<Source*>(user);
-        if (s->at >= 900) return -1;  // a read error inside the image data
-        int32_t n = std::min<int32_t>({count, 64, static_cast<int32_t>(900 - s->at)});
-        std::copy_n(s->bytes.begin() + static_cast<std::ptrdiff_t>(s->at), n, data);
-        s->at += static_cast<size_t>(n);
-        return n;
-    };
+    Bytes bytes = BuildGif(Picture(40, 40, 3));
+    teststreams::PieceSource source{&bytes, 64, 900};  // a read error inside the image data
     std::vector<uint64_t> handle((static_cast<size_t>(GifDecGetHandleSize()) + 7) / 8), work(XR_GIF_DEC_WORK_SIZE / 8);
     uint8_t buffer[XR_STREAM_BUFFER_SIZE];
     CodecStream stream;
-    StreamInit(&stream, buffer, sizeof buffer, &source, read);
+    StreamInit(&stream, buffer, sizeof buffer, &source, teststreams::PieceSource::Read);
     GifDecInit(handle.data());
     GifDecSetStream(handle.data(), &stream);
     uint32_t size;

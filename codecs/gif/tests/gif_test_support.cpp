@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "test_streams.hpp"
+
 namespace giftest {
 
 namespace {
@@ -26,12 +28,6 @@ uint8_t TableFlags(size_t bytes) {
     uint8_t k = 0;
     while ((2u << k) < bytes / 3) ++k;
     return static_cast<uint8_t>(0x80 | k);
-}
-
-int32_t GrowingWrite(uint8_t* source, int32_t count, void* user) {
-    auto* out = static_cast<Bytes*>(user);
-    out->insert(out->end(), source, source + count);
-    return count;
 }
 
 // A decoder's code width as it reads codes: after each defined code, one bit more
@@ -265,7 +261,7 @@ Bytes EncodeGif(const XrImage& image, CodecStatus* status, Calls calls) {
     std::vector<uint64_t> work(XR_GIF_ENC_WORK_SIZE / 8 + 1);
     uint8_t buffer[XR_STREAM_BUFFER_SIZE];
     CodecStream stream;
-    StreamInit(&stream, buffer, sizeof buffer, &out, GrowingWrite);
+    StreamInit(&stream, buffer, sizeof buffer, &out, teststreams::AppendTo);
     GifEncInit(handle.data());
     GifEncSetStream(handle.data(), &stream);
     uint32_t workSize = 0;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "jpeg_test_support.hpp"
 
@@ -31,23 +32,16 @@ TEST(JpegJfif, FieldsAndThumbnail) {
     Decoded main = Decode(file);
     ASSERT_EQ(main.status, XR_OK);
     EXPECT_EQ(main.appMode, XR_JPG_APP_JFIF);
-    EXPECT_EQ(main.app.jfifMajor, 1);
-    EXPECT_EQ(main.app.jfifMinor, 2);
-    EXPECT_EQ(main.app.units, 1);
-    EXPECT_EQ(main.app.xDensity, 300);
-    EXPECT_EQ(main.app.yDensity, 200);
-    EXPECT_EQ(main.app.thumbWidth, 2);
-    EXPECT_EQ(main.app.thumbHeight, 3);
-    EXPECT_EQ(main.app.g3faxResolution, 200);
+    const JpgAppInfo& a = main.app;
+    EXPECT_EQ(std::tuple(a.jfifMajor, a.jfifMinor, a.units, a.xDensity, a.yDensity, a.thumbWidth, a.thumbHeight),
+              std::tuple(1, 2, 1, 300, 200, 2, 3));
+    EXPECT_EQ(a.g3faxResolution, 200) << "the default";
     EXPECT_EQ(main.pixels, Decode(Encode(Main())).pixels);
 
     Decoded thumb = Decode(file, {.thumbnail = true});
     ASSERT_EQ(thumb.status, XR_OK);
-    EXPECT_EQ(thumb.header.MODE, XR_MODE_RGB);
-    EXPECT_EQ(thumb.header.WIDTH, 2);
-    EXPECT_EQ(thumb.header.HEIGHT, 3);
-    EXPECT_EQ(thumb.header.LINEINT, 6u);
-    EXPECT_EQ(thumb.workSize, 0u);
+    EXPECT_EQ(std::tuple(thumb.header.MODE, thumb.header.WIDTH, thumb.header.HEIGHT, thumb.header.LINEINT, thumb.workSize),
+              std::tuple(XR_MODE_RGB, 2, 3, 6u, 0u));
     for (size_t i = 0; i < 6; ++i)
         for (size_t k = 0; k < 3; ++k) EXPECT_EQ(thumb.pixels[3 * i + k], rgb[3 * i + 2 - k]);
 
@@ -102,6 +96,13 @@ std::vector<Entry> ExifIfd(const TiffBuilder& t) {
             t.Short(40963, {3000}), t.Short(999, {7})};
 }
 
+std::string Trace(const Decoded& d, uint32_t size = 4096) {
+    std::string text(size, '\0');
+    text.resize(JpgFormatAppTrace(d.appMode, &d.app, text.data(), size));
+    return text;
+}
+
+// Every field of Ifd0() and ExifIfd() comes back, so the trace shows them all.
 TEST(JpegExif, FieldsReadBackInBothByteOrders) {
     for (bool motorola : {true, false}) {
         TiffBuilder t;
@@ -109,38 +110,36 @@ TEST(JpegExif, FieldsReadBackInBothByteOrders) {
         Bytes thumbnail = Encode(MakePicture(8, 8, 8, {{1, 1, 1}}, Gradient, 4));
         std::vector<Entry> ifd1 = {t.Short(259, {6}), t.Long(513, 0), t.Long(514, static_cast<uint32_t>(thumbnail.size())),
                                    t.Rational(282, 96, 1), t.Short(530, {2, 1})};
-        Bytes tiff = t.Build(Ifd0(t), ExifIfd(t), ifd1, thumbnail);
-        Decoded d = Decode(WithSegments({ExifSegment(tiff)}), {.chunk = 5});
+        Decoded d = Decode(WithSegments({ExifSegment(t.Build(Ifd0(t), ExifIfd(t), ifd1, thumbnail))}), {.chunk = 5});
         ASSERT_EQ(d.status, XR_OK) << motorola;
         EXPECT_EQ(d.appMode, XR_JPG_APP_EXIF);
-        const ExifIfdRecord& r = d.app.ifd0;
-        EXPECT_STREQ(r.ImageDescription, "A description longer than four bytes");
-        EXPECT_STREQ(r.Make, "Ab");
-        EXPECT_STREQ(r.Model, "Model 9");
-        EXPECT_EQ(r.Orientation, 6);
-        EXPECT_EQ(r.XResolution[0], 72u);
-        EXPECT_EQ(r.XResolution[1], 1u);
-        EXPECT_EQ(r.YResolution[0], 300u);
-        EXPECT_EQ(r.YResolution[1], 2u);
-        EXPECT_EQ(r.ResolutionUnit, 2);
-        EXPECT_STREQ(r.DateTime, "2021:03:04 05:06:07");
-        EXPECT_EQ(r.YCbCrPositioning, 2);
-        EXPECT_NE(r.ExifIFDPointer, 0u);
-        EXPECT_EQ(0, std::memcmp(r.ExifVersion, "0230", 4));
-        EXPECT_STREQ(r.DateTimeOriginal, "2020:01:02 03:04:05");
-        EXPECT_STREQ(r.DateTimeDigitized, "2019:12:31 23:59:58");
-        EXPECT_EQ(r.ComponentsConfiguration, 0x01020300u);
-        EXPECT_EQ(0, std::memcmp(r.FlashPixVersion, "0100", 4));
-        EXPECT_EQ(r.ColorSpace, 1);
-        EXPECT_EQ(r.PixelXDimension, 4000u);
-        EXPECT_EQ(r.PixelYDimension, 3000u);
+        EXPECT_NE(d.app.ifd0.ExifIFDPointer, 0u);
+        std::string ifd0 =
+            "APP_MODE : EXIF\n"
+            "ImageDescription      : A description longer than four bytes\n"
+            "Make                  : Ab\n"
+            "Model                 : Model 9\n"
+            "Orientation           : 6\n"
+            "XResolution           : 72/1\n"
+            "YResolution           : 300/2\n"
+            "ResolutionUnit        : 2\n"
+            "DateTime              : 2021:03:04 05:06:07\n"
+            "YCbCrPositioning      : 2\n"
+            "ExifIFDPointer        : " + std::to_string(d.app.ifd0.ExifIFDPointer) + "\n"
+            "ExifVersion             : 0230\n"
+            "ComponentsConfiguration : 01020300\n"
+            "FlashPixVersion         : 0100\n"
+            "ColorSpace              : 1\n"
+            "PixelXDimension         : 4000\n"
+            "PixelYDimension         : 3000\n";
+        std::string text = Trace(d);
+        EXPECT_EQ(text.substr(0, ifd0.size()), ifd0) << motorola;
+        // IFD1 holds no versions: they are absent rather than NUL characters.
+        EXPECT_NE(text.find("ExifVersion             : \nComponentsConfiguration : 00000000\n", ifd0.size()), std::string::npos);
         const ExifIfdRecord& i1 = d.app.ifd1;
-        EXPECT_EQ(i1.Compression, 6);
-        EXPECT_NE(i1.JPEGInterchangeFormat, 0u);
+        EXPECT_TRUE(i1.Compression == 6 && i1.JPEGInterchangeFormat != 0 && i1.XResolution[0] == 96 &&
+                    i1.YCbCrSubSampling[0] == 2 && i1.YCbCrSubSampling[1] == 1);
         EXPECT_EQ(i1.JPEGInterchangeFormatLength, thumbnail.size());
-        EXPECT_EQ(i1.XResolution[0], 96u);
-        EXPECT_EQ(i1.YCbCrSubSampling[0], 2);
-        EXPECT_EQ(i1.YCbCrSubSampling[1], 1);
         EXPECT_EQ(d.pixels, Decode(Encode(Main())).pixels);
     }
 }
@@ -259,55 +258,28 @@ TEST(JpegThumb, UnsupportedOrOverrunningThumbnails) {
 }
 
 TEST(JpegTrace, ExactTexts) {
-    char text[4096];
-    EXPECT_EQ(JpgFormatAppTrace(XR_JPG_APP_NONE, nullptr, text, sizeof text), 19u);
-    EXPECT_STREQ(text, "APP_MODE : NOTHING\n");
+    Decoded none = Decode(Encode(Main()));
+    EXPECT_EQ(Trace(none), "APP_MODE : NOTHING\n");
     for (uint32_t mode : {2u, 5u, 6u, 99u}) {
-        JpgFormatAppTrace(mode, nullptr, text, sizeof text);
-        EXPECT_STREQ(text, "APP_MODE : UNKNOWN\n");
+        none.appMode = mode;
+        EXPECT_EQ(Trace(none), "APP_MODE : UNKNOWN\n");
     }
     Decoded jfif = Decode(WithSegments({Jfif(2, 118, 119, 1, 1, {1, 2, 3})}));
-    JpgFormatAppTrace(jfif.appMode, &jfif.app, text, sizeof text);
-    EXPECT_STREQ(text,
-                 "APP_MODE : JFIF\n"
-                 "Major Version     : 1\n"
-                 "Minor Version     : 2\n"
-                 "Units             : 2\n"
-                 "Xdensity          : 118\n"
-                 "Ydensity          : 119\n"
-                 "Thumbnail-Width   : 1\n"
-                 "Thumbnail-Height  : 1\n"
-                 "Thumbnail Image   : Exist\n");
-    TiffBuilder t;
-    Decoded exif = Decode(WithSegments({ExifSegment(t.Build(Ifd0(t), ExifIfd(t), {}, {}))}));
-    uint32_t length = JpgFormatAppTrace(exif.appMode, &exif.app, text, sizeof text);
-    std::string s(text);
-    EXPECT_EQ(s.size(), length);
-    std::string ifd0 =
-        "APP_MODE : EXIF\n"
-        "ImageDescription      : A description longer than four bytes\n"
-        "Make                  : Ab\n"
-        "Model                 : Model 9\n"
-        "Orientation           : 6\n"
-        "XResolution           : 72/1\n"
-        "YResolution           : 300/2\n"
-        "ResolutionUnit        : 2\n"
-        "DateTime              : 2021:03:04 05:06:07\n"
-        "YCbCrPositioning      : 2\n"
-        "ExifIFDPointer        : " + std::to_string(exif.app.ifd0.ExifIFDPointer) + "\n"
-        "ExifVersion             : 0230\n"
-        "ComponentsConfiguration : 01020300\n"
-        "FlashPixVersion         : 0100\n"
-        "ColorSpace              : 1\n"
-        "PixelXDimension         : 4000\n"
-        "PixelYDimension         : 3000\n";
-    EXPECT_EQ(s.substr(0, ifd0.size()), ifd0);
-    // IFD1 is empty here; its versions are absent rather than NUL characters.
-    EXPECT_NE(s.find("ExifVersion             : \nComponentsConfiguration : 00000000\n", ifd0.size()), std::string::npos);
+    EXPECT_EQ(Trace(jfif),
+              "APP_MODE : JFIF\n"
+              "Major Version     : 1\n"
+              "Minor Version     : 2\n"
+              "Units             : 2\n"
+              "Xdensity          : 118\n"
+              "Ydensity          : 119\n"
+              "Thumbnail-Width   : 1\n"
+              "Thumbnail-Height  : 1\n"
+              "Thumbnail Image   : Exist\n");
     // The text is cut to the buffer and stays terminated.
-    EXPECT_EQ(JpgFormatAppTrace(XR_JPG_APP_EXIF, &exif.app, text, 10), 9u);
+    char text[10];
+    EXPECT_EQ(JpgFormatAppTrace(jfif.appMode, &jfif.app, text, sizeof text), 9u);
     EXPECT_STREQ(text, "APP_MODE ");
-    EXPECT_EQ(JpgFormatAppTrace(XR_JPG_APP_EXIF, &exif.app, nullptr, 0), 0u);
+    EXPECT_EQ(JpgFormatAppTrace(jfif.appMode, &jfif.app, nullptr, 0), 0u);
 }
 
 }  // namespace

@@ -53,10 +53,12 @@ struct PatternCase {
     uint8_t hy, vy, hc, vc;
 };
 
-TEST(JpegSampling, EveryPatternMatchesTheReference) {
-    const PatternCase cases[] = {{1, 1, 1, 1}, {2, 1, 1, 1}, {1, 2, 1, 1}, {2, 2, 1, 1},
+// Luma and chroma factors of every sampling with a converter.
+const PatternCase kPatterns[] = {{1, 1, 1, 1}, {2, 1, 1, 1}, {1, 2, 1, 1}, {2, 2, 1, 1},
                                  {2, 2, 1, 2}, {2, 2, 2, 1}, {4, 1, 1, 1}, {4, 1, 2, 1}};
-    for (const PatternCase& c : cases) {
+
+TEST(JpegSampling, EveryPatternMatchesTheReference) {
+    for (const PatternCase& c : kPatterns) {
         SCOPED_TRACE(std::to_string(c.hy) + "x" + std::to_string(c.vy) + "/" + std::to_string(c.hc) + "x" +
                      std::to_string(c.vc));
         Picture p = YccPicture(c.hy, c.vy, c.hc, c.vc);
@@ -104,9 +106,7 @@ TEST(JpegGrey, DecodesToEveryGreyMode) {
     Bytes file = Encode(p);
     Decoded gray = Decode(file);
     ASSERT_EQ(gray.status, XR_OK);
-    EXPECT_EQ(gray.header.MODE, XR_MODE_GRAY);
-    EXPECT_EQ(gray.header.LINEINT, 19u);
-    EXPECT_EQ(gray.header.FMT, 8);
+    EXPECT_EQ(std::tuple(gray.header.MODE, gray.header.LINEINT, gray.header.FMT), std::tuple(XR_MODE_GRAY, 19u, 8));
     ExpectGreyMatches(gray, p, 21);
     Decoded rgb = Decode(file, {.mode = XR_MODE_RGB});
     Decoded yuv = Decode(file, {.mode = XR_MODE_YUV});
@@ -161,8 +161,7 @@ TEST(JpegOutput, VectorAndScalarCodeAgree) {
         return p;
     };
     std::vector<Picture> pictures;
-    for (PatternCase c : {PatternCase{1, 1, 1, 1}, PatternCase{2, 1, 1, 1}, PatternCase{1, 2, 1, 1}, PatternCase{2, 2, 1, 1},
-                          PatternCase{2, 2, 1, 2}, PatternCase{2, 2, 2, 1}, PatternCase{4, 1, 1, 1}, PatternCase{4, 1, 2, 1}}) {
+    for (const PatternCase& c : kPatterns) {
         pictures.push_back(YccPicture(c.hy, c.vy, c.hc, c.vc, 70, 33, 2));
         pictures.push_back(wild(pictures.back()));
     }
@@ -205,8 +204,7 @@ TEST(JpegOutput, RecordMustMatchTheHeader) {
     EXPECT_EQ(JpgDecDecodeLine(d.get(), nullptr, nullptr), XR_ERR_ARGUMENT);
 }
 
-TEST(JpegOutput, HandleSizeAndSetUpArguments) {
-    EXPECT_EQ(JpgDecGetHandleSize(), 22608);
+TEST(JpegOutput, SetUpArgumentsAndCallOrder) {
     EXPECT_EQ(JpgDecInit(nullptr), XR_ERR_ARGUMENT);
     Bytes file = Encode(YccPicture(1, 1, 1, 1, 8, 8));
     std::vector<std::max_align_t> handle(static_cast<size_t>(JpgDecGetHandleSize()) / sizeof(std::max_align_t) + 1);
@@ -233,10 +231,8 @@ TEST(Jpeg12Bit, GreyGivesSamplesTimes16) {
     Picture p = MakePicture(24, 16, 12, {{1, 1, 1}}, flat);
     Decoded d = Decode(Encode(p, {.sof = 0xC1, .wideQuant = true}));
     ASSERT_EQ(d.status, XR_OK);
-    EXPECT_EQ(d.header.MODE, XR_MODE_GRAYW);
-    EXPECT_EQ(d.header.FMT, 12);
-    EXPECT_EQ(d.header.LINEINT, 48u);
-    EXPECT_EQ(d.workSize, (24u + 32u) * 96u);
+    EXPECT_EQ(std::tuple(d.header.MODE, d.header.FMT, d.header.LINEINT, d.workSize),
+              std::tuple(XR_MODE_GRAYW, 12, 48u, (24u + 32u) * 96u));
     for (uint32_t y = 0; y < 16; ++y)
         for (uint32_t x = 0; x < 24; ++x) {
             uint32_t word = d.Line(y)[2 * x] | uint32_t{d.Line(y)[2 * x + 1]} << 8;

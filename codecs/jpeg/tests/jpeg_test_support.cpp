@@ -1,16 +1,14 @@
 #include "jpeg_test_support.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <unistd.h>
-#include <iterator>
 
 #include "../src/jpeg_internal.hpp"
+#include "test_files.hpp"
+#include "test_streams.hpp"
 
 namespace jpegtest {
 
@@ -152,29 +150,6 @@ Bytes DhtBody(uint8_t tcth, const Table& t) {
 }
 
 int32_t Seek(void*, int32_t, int32_t) { return 0; }
-
-struct ChunkSource {
-    const Bytes* bytes;
-    size_t pos;
-    int32_t chunk;
-};
-
-int32_t ChunkRead(uint8_t* out, int32_t count, void* user) {
-    auto* src = static_cast<ChunkSource*>(user);
-    size_t left = src->bytes->size() - src->pos;
-    size_t n = std::min<size_t>({left, static_cast<size_t>(count), static_cast<size_t>(src->chunk)});
-    if (n) std::memcpy(out, src->bytes->data() + src->pos, n);
-    src->pos += n;
-    return static_cast<int32_t>(n);
-}
-
-int32_t ChunkSeek(void* user, int32_t offset, int32_t whence) {
-    auto* src = static_cast<ChunkSource*>(user);
-    int64_t to = (whence == 0 ? 0 : static_cast<int64_t>(src->pos)) + offset;
-    if (to < 0 || to > static_cast<int64_t>(src->bytes->size())) return -1;
-    src->pos = static_cast<size_t>(to);
-    return 0;
-}
 
 }  // namespace
 
@@ -472,11 +447,11 @@ Decoded Decode(const Bytes& file, const DecodeOptions& o) {
     std::vector<std::max_align_t> handle(static_cast<size_t>(JpgDecGetHandleSize()) / sizeof(std::max_align_t) + 1);
     void* h = handle.data();
     CodecStream stream{};
-    ChunkSource source{&copy, 0, o.chunk};
+    teststreams::PieceSource source{&copy, static_cast<size_t>(o.chunk > 0 ? o.chunk : 0)};
     Bytes staging(o.chunk > 0 ? 64 : 0);
     if (o.chunk > 0) {
-        StreamInit(&stream, staging.data(), static_cast<int32_t>(staging.size()), &source, ChunkRead);
-        if (o.seekable) StreamSetSeek(&stream, ChunkSeek);
+        StreamInit(&stream, staging.data(), static_cast<int32_t>(staging.size()), &source, teststreams::PieceSource::Read);
+        if (o.seekable) StreamSetSeek(&stream, teststreams::PieceSource::Seek);
     } else {
         StreamInitMemory(&stream, copy.data(), static_cast<int32_t>(copy.size()));
         if (o.seekable) StreamSetSeek(&stream, Seek);
@@ -535,40 +510,15 @@ OpenDecoder::OpenDecoder(Bytes bytes, bool thumbnail)
     if (workSize) JpgDecSetWorkBuffer(get(), work.data());
 }
 
-bool HaveTool(const std::string& name) {
-    std::string command = "command -v " + name + " > /dev/null 2>&1";
-    return std::system(command.c_str()) == 0;
-}
-
-namespace {
-
-std::string TempDir() {
-    const char* dir = std::getenv("LUMAPIX_TEST_TMP");
-    return dir ? dir : "/tmp";
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-}  // namespace
+bool HaveTool(const std::string& name) { return testfiles::HaveTool(name); }
 
 Bytes RunTool(const std::string& command, const Bytes& input, const std::string& inputName) {
-    std::string dir = TempDir();
-    // Test cases run as parallel processes: the process id keeps their files apart.
-    std::string name = std::to_string(getpid()) + "-" + inputName;
-    std::string in = dir + "/" + name, out = dir + "/" + name + ".out";
-    {
-        std::ofstream f(in, std::ios::binary);
-        f.write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size()));
-    }
-    std::string full = command + " '" + in + "' > '" + out + "' 2>/dev/null";
-    if (std::system(full.c_str()) != 0) return {};
-    Bytes result = ReadFile(out);
-    std::remove(in.c_str());
-    std::remove(out.c_str());
-    return result;
+    testfiles::ScratchDir dir("lumapix-jpeg-tool");
+    std::string in = dir / inputName;
+    if (!testfiles::WriteBytes(in, input)) return {};
+    bool ok = false;
+    Bytes output = testfiles::Output(command + " " + testfiles::Quote(in), &ok);
+    return ok ? output : Bytes{};
 }
 
 Bytes Ppm(uint32_t width, uint32_t height, const std::function<void(uint32_t, uint32_t, uint8_t rgb[3])>& pixel) {
@@ -584,21 +534,9 @@ Bytes Ppm(uint32_t width, uint32_t height, const std::function<void(uint32_t, ui
 }
 
 Bytes PnmPixels(const Bytes& pnm, uint32_t* width, uint32_t* height, uint32_t* channels) {
-    // Header: magic, width, height, maxval, one whitespace byte.
-    size_t pos = 0;
-    auto token = [&]() {
-        while (pos < pnm.size() && std::isspace(pnm[pos])) ++pos;
-        size_t start = pos;
-        while (pos < pnm.size() && !std::isspace(pnm[pos])) ++pos;
-        return std::string(pnm.begin() + static_cast<std::ptrdiff_t>(start), pnm.begin() + static_cast<std::ptrdiff_t>(pos));
-    };
-    std::string magic = token();
-    *width = static_cast<uint32_t>(std::stoul(token()));
-    *height = static_cast<uint32_t>(std::stoul(token()));
-    token();
-    ++pos;
-    *channels = magic == "P6" ? 3 : 1;
-    return Bytes(pnm.begin() + static_cast<std::ptrdiff_t>(pos), pnm.end());
+    testfiles::Pnm p = testfiles::ParsePnm(pnm);
+    *width = p.width, *height = p.height, *channels = p.channels;
+    return p.samples;
 }
 
 }  // namespace jpegtest

@@ -2,50 +2,21 @@
 // pixels both tools read back from them, and both tools read our files back as the
 // pixels we wrote.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "png_test_support.hpp"
+#include "test_files.hpp"
 
 using namespace pngtest;
+using testfiles::kMagick;
+using testfiles::ReadBytes;
+using testfiles::Shell;
+using testfiles::WriteBytes;
 
 namespace {
 
-constexpr const char* kMagick = "/usr/bin/convert";  // /usr/local/bin/convert is not ImageMagick
-
-struct TempFiles {
-    std::vector<std::string> paths;
-    std::string Add(const std::string& tag) {
-        const char* dir = std::getenv("LUMAPIX_TEST_TMP");
-        return paths.emplace_back(std::string(dir && *dir ? dir : "/tmp") + "/lumapix_png_" +
-                                  std::to_string(getpid()) + "_" + std::to_string(paths.size()) + "_" + tag);
-    }
-    ~TempFiles() {
-        for (const auto& p : paths) std::remove(p.c_str());
-    }
-};
-
-bool Shell(const std::string& command) { return std::system(("(" + command + ") 2>/dev/null").c_str()) == 0; }
-bool HaveTools() { return access(kMagick, X_OK) == 0 && Shell("command -v pngtopnm && command -v pnmtopng >/dev/null"); }
-
-Bytes ReadAll(const std::string& path) {
-    Bytes bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<uint8_t>(c));
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-void WriteAll(const std::string& path, const Bytes& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+bool HaveTools() { return testfiles::HaveTool(kMagick) && testfiles::HaveTool("pngtopnm") && testfiles::HaveTool("pnmtopng"); }
 
 // Red, green, blue bytes, row after row, after a width and a height.
 struct Rgb {
@@ -55,33 +26,14 @@ struct Rgb {
 };
 
 // P4, P5 and P6 (maxval up to 255), scaled to 0..255.
-Rgb ParsePnm(const Bytes& b) {
-    Rgb out;
-    size_t at = 2;
-    auto number = [&] {
-        for (bool comment = false; at < b.size() && (comment || !std::isdigit(b[at])); ++at)
-            comment = b[at] == '#' || (comment && b[at] != '\n');
-        uint32_t v = 0;
-        while (at < b.size() && std::isdigit(b[at])) v = v * 10 + static_cast<uint32_t>(b[at++] - '0');
-        return v;
-    };
-    if (b.size() < 3 || b[0] != 'P' || b[1] < '4' || b[1] > '6') return out;
-    out.width = number();
-    out.height = number();
-    uint32_t maxval = b[1] == '4' ? 1 : number();
-    ++at;
-    size_t rowBytes = b[1] == '4' ? (out.width + 7) / 8 : out.width * (b[1] == '6' ? 3u : 1u);
-    if (maxval == 0 || maxval > 255 || b.size() < at + rowBytes * out.height) return Rgb{};
-    for (uint32_t y = 0; y < out.height; ++y, at += rowBytes) {
-        for (uint32_t x = 0; x < out.width; ++x) {
-            if (b[1] == '6') {
-                for (uint32_t c = 0; c < 3; ++c) out.rgb.push_back(static_cast<uint8_t>(b[at + 3 * x + c] * 255 / maxval));
-                continue;
-            }
-            uint32_t v = b[1] == '4' ? (b[at + x / 8] >> (7 - x % 8) & 1 ? 0 : 255) : b[at + x] * 255 / maxval;
-            out.rgb.insert(out.rgb.end(), 3, static_cast<uint8_t>(v));
+Rgb ParsePnm(const Bytes& bytes) {
+    testfiles::Pnm p = testfiles::ParsePnm(bytes);
+    Rgb out{p.width, p.height, {}};
+    for (size_t i = 0; i < p.samples.size(); i += p.channels)
+        for (uint32_t c = 0; c < 3; ++c) {
+            uint32_t v = p.samples[i + (p.channels == 3 ? c : 0)];
+            out.rgb.push_back(static_cast<uint8_t>(p.kind == 4 ? (v ? 0 : 255) : v * 255 / p.maxval));
         }
-    }
     return out;
 }
 
@@ -143,40 +95,40 @@ TEST(PngCrosscheck, FilesWrittenByImageMagickAndNetpbmDecodeAsTheyReadThem) {
         {"convert IN -colors 200 PNG8:OUT", false, 3, 8, 0},
         {"convert IN -colors 100 -interlace PNG PNG8:OUT", false, 3, 8, 1},
         {"convert IN -colors 12 -define png:bit-depth=4 -define png:color-type=3 PNG8:OUT", false, 3, 4, 0},
-        {"pnmtopng -compression 9 IN > OUT", false, 2, 8, 0},
         {"pnmtopng IN > OUT", true, 0, 8, 0},
         {"pnmquant 64 IN | pnmtopng -interlace > OUT", false, 3, 8, 1},
         {"pnmquant 16 IN | pnmtopng > OUT", false, 3, 4, 0},
     };
-    TempFiles temp;
+    testfiles::ScratchDir dir;
     Rgb picture = TestPicture(37, 23);
-    std::string ppm = temp.Add("in.ppm"), pgm = temp.Add("in.pgm");
-    WriteAll(ppm, Pnm(picture, false));
-    WriteAll(pgm, Pnm(picture, true));
+    std::string ppm = dir / "in.ppm", pgm = dir / "in.pgm", png = dir / "out.png", netpbm = dir / "netpbm.pnm",
+                magick = dir / "magick.ppm";
+    WriteBytes(ppm, Pnm(picture, false));
+    WriteBytes(pgm, Pnm(picture, true));
     for (const Writer& w : writers) {
         SCOPED_TRACE(w.command);
-        std::string png = temp.Add("out.png"), netpbm = temp.Add("netpbm.pnm"), magick = temp.Add("magick.ppm");
         std::string command = w.command;
         if (command.starts_with("convert")) command.replace(0, 7, kMagick);
         command.replace(command.find("IN"), 2, "'" + (w.grey ? pgm : ppm) + "'");
         command.replace(command.find("OUT"), 3, "'" + png + "'");
         ASSERT_TRUE(Shell(command));
-        Bytes file = ReadAll(png);
+        Bytes file = ReadBytes(png);
         ASSERT_GT(file.size(), 33u);
         EXPECT_EQ(Bytes(file.begin() + 24, file.begin() + 29), (Bytes{w.depth, w.colour, 0, 0, w.interlace}));
         Decoded d = DecodePng(file);
         ASSERT_EQ(d.status, XR_OK);
         ASSERT_TRUE(Shell("pngtopnm '" + png + "' > '" + netpbm + "'"));
         ASSERT_TRUE(Shell(std::string(kMagick) + " '" + png + "' -alpha off -depth 8 ppm:'" + magick + "'"));
-        EXPECT_TRUE(AsRgb(d) == ParsePnm(ReadAll(magick))) << "differs from ImageMagick's reading";
-        EXPECT_TRUE(AsRgb(d) == ParsePnm(ReadAll(netpbm))) << "differs from pngtopnm's reading";
+        EXPECT_TRUE(AsRgb(d) == ParsePnm(ReadBytes(magick))) << "differs from ImageMagick's reading";
+        EXPECT_TRUE(AsRgb(d) == ParsePnm(ReadBytes(netpbm))) << "differs from pngtopnm's reading";
     }
 }
 
 TEST(PngCrosscheck, ImageMagickAndNetpbmReadOurFilesAsWeWroteThem) {
     if (!HaveTools()) GTEST_SKIP() << "ImageMagick or netpbm missing (scripts/install-deps)";
-    TempFiles temp;
+    testfiles::ScratchDir dir;
     Rgb picture = TestPicture(41, 19);
+    std::string png = dir / "ours.png", netpbm = dir / "back.pnm", magick = dir / "magick.ppm";
     for (int32_t mode : {XR_MODE_RGB, XR_MODE_GRAY, XR_MODE_INDEX, XR_MODE_MONO}) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         Record record;
@@ -205,14 +157,13 @@ TEST(PngCrosscheck, ImageMagickAndNetpbmReadOurFilesAsWeWroteThem) {
             }
         }
         CodecStatus status;
-        std::string png = temp.Add("ours.png"), netpbm = temp.Add("back.pnm"), magick = temp.Add("magick.ppm");
-        WriteAll(png, EncodePng(record.image, &status, mode == XR_MODE_GRAY));
+        WriteBytes(png, EncodePng(record.image, &status, mode == XR_MODE_GRAY));
         ASSERT_EQ(status, XR_OK);
         ASSERT_TRUE(Shell("pngtopnm '" + png + "' > '" + netpbm + "'"));
         ASSERT_TRUE(Shell(std::string(kMagick) + " '" + png + "' -depth 8 ppm:'" + magick + "'"));
-        EXPECT_TRUE(ParsePnm(ReadAll(netpbm)) == want) << "pngtopnm";
-        EXPECT_TRUE(ParsePnm(ReadAll(magick)) == want) << "ImageMagick";
-        EXPECT_TRUE(AsRgb(DecodePng(ReadAll(png))) == want) << "our own decoder";
+        EXPECT_TRUE(ParsePnm(ReadBytes(netpbm)) == want) << "pngtopnm";
+        EXPECT_TRUE(ParsePnm(ReadBytes(magick)) == want) << "ImageMagick";
+        EXPECT_TRUE(AsRgb(DecodePng(ReadBytes(png))) == want) << "our own decoder";
     }
 }
 

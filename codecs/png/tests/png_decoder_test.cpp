@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <functional>
-#include <random>
 #include <string>
 #include <tuple>
 
@@ -49,27 +48,6 @@ INSTANTIATE_TEST_SUITE_P(Subset, EveryFormat,
                                          std::make_tuple(3, 2), std::make_tuple(3, 4), std::make_tuple(3, 8),
                                          std::make_tuple(4, 8), std::make_tuple(6, 8)));
 
-TEST(PngDecode, AlphaIsDroppedWithTheSameColoursUnderEveryFilter) {
-    for (uint8_t colour : {uint8_t{2}, uint8_t{0}}) {
-        Picture plain = RandomPicture(23, 9, 8, colour, 5);
-        Picture alpha = plain;  // the same colours with random alpha between them
-        alpha.colour = colour == 2 ? 6 : 4;
-        alpha.samples.clear();
-        std::mt19937 rng(6);
-        for (size_t i = 0; i < plain.samples.size(); i += Channels(colour)) {
-            for (uint32_t c = 0; c < Channels(colour); ++c) alpha.samples.push_back(plain.samples[i + c]);
-            alpha.samples.push_back(static_cast<uint8_t>(rng()));
-        }
-        for (const Bytes& filters : kEveryFilter) {
-            Decoded a = DecodePng(BuildPng(plain, Filters(filters)));
-            Decoded b = DecodePng(BuildPng(alpha, Filters(filters)));
-            ASSERT_EQ(b.status, XR_OK);
-            EXPECT_EQ(b.header.LINEINT, a.header.LINEINT);
-            EXPECT_EQ(a.pixels, b.pixels) << "colour " << int{colour} << " filter " << int{filters[0]};
-        }
-    }
-}
-
 // Rows longer than one inflate step are unfiltered in pieces; Paeth and Average
 // must carry their neighbours across the seams.
 TEST(PngDecode, RowsWiderThanOneStepDecode) {
@@ -85,9 +63,7 @@ TEST(PngDecode, LowDepthSamplesKeepTheirValuesAndPalettesFill256Entries) {
     Picture grey = RandomPicture(19, 4, 1, 0, 3);
     Decoded g = DecodePng(BuildPng(grey));
     ASSERT_EQ(g.status, XR_OK);
-    EXPECT_EQ(g.header.MODE, XR_MODE_GRAY);
-    EXPECT_EQ(g.header.LINEINT, 19u);
-    EXPECT_EQ(g.header.FMT, 0);
+    EXPECT_EQ(std::tuple(g.header.MODE, g.header.LINEINT, g.header.FMT), std::tuple(XR_MODE_GRAY, 19u, 0));
     for (uint8_t v : g.pixels) EXPECT_LE(v, 1);
     EXPECT_EQ(g.pixels, ExpectedPixels(grey));
 
@@ -95,8 +71,7 @@ TEST(PngDecode, LowDepthSamplesKeepTheirValuesAndPalettesFill256Entries) {
     pal.plte.resize(5 * 3);  // five entries; indices above them stay indices
     Decoded d = DecodePng(BuildPng(pal));
     ASSERT_EQ(d.status, XR_OK);
-    EXPECT_EQ(d.header.MODE, XR_MODE_INDEX);
-    EXPECT_EQ(d.header.PALCOUNT, 256);
+    EXPECT_EQ(std::tuple(d.header.MODE, d.header.PALCOUNT), std::tuple(XR_MODE_INDEX, 256));
     EXPECT_EQ(d.header.PALBUT, nullptr);
     EXPECT_EQ(d.pixels, ExpectedPixels(pal));
     for (size_t i = 0; i < 256; ++i) {

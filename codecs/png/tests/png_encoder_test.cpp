@@ -8,6 +8,7 @@
 #include <string>
 
 #include "png_test_support.hpp"
+#include "test_streams.hpp"
 
 using namespace pngtest;
 
@@ -117,10 +118,6 @@ TEST(PngEncode, MonoBecomesGreyOfBlackAndWhiteByItsPolarity) {
     }
 }
 
-int32_t Collect(uint8_t* s, int32_t n, void* user) {
-    static_cast<Bytes*>(user)->insert(static_cast<Bytes*>(user)->end(), s, s + n);
-    return n;
-}
 int32_t Fail(uint8_t*, int32_t, void*) { return -1; }
 
 TEST(PngEncode, RefusalsAndFailures) {
@@ -143,7 +140,7 @@ TEST(PngEncode, RefusalsAndFailures) {
     Bytes handle(static_cast<size_t>(PngEncGetHandleSize())), out, buffer(8192);
     uint8_t staging[XR_STREAM_BUFFER_SIZE];
     CodecStream stream;
-    StreamInit(&stream, staging, sizeof staging, &out, Collect);
+    StreamInit(&stream, staging, sizeof staging, &out, teststreams::AppendTo);
     EXPECT_EQ(PngEncInit(nullptr), XR_ERR_ARGUMENT);
     ASSERT_EQ(PngEncInit(handle.data()), XR_OK);
     EXPECT_EQ(PngEncSetImage(handle.data(), &rgb.image, nullptr), XR_ERR_ARGUMENT) << "no stream";

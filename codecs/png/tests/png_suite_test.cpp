@@ -12,6 +12,7 @@
 #include <string>
 
 #include "png_test_support.hpp"
+#include "test_files.hpp"
 
 using namespace pngtest;
 
@@ -19,19 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes ReadFile(const fs::path& path) {
-    Bytes bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t block[65536];
-        for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) bytes.insert(bytes.end(), block, block + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
 // The suite's JSON files hold one flat array of numbers: red, green, blue, alpha per pixel.
 std::vector<int> ReadJsonArray(const fs::path& path) {
-    Bytes text = ReadFile(path);
+    Bytes text = testfiles::ReadBytes(path);
     std::vector<int> values;
     for (size_t i = 0; i < text.size(); ++i) {
         if (!std::isdigit(text[i])) continue;
@@ -75,7 +66,7 @@ TEST(PngSuite, EveryFileDecodesRightOrIsRefusedAsItShouldBe) {
     for (const auto& entry : fs::directory_iterator(suite / "png")) {
         std::string name = entry.path().stem().string();
         SCOPED_TRACE(name);
-        Bytes file = ReadFile(entry.path());
+        Bytes file = testfiles::ReadBytes(entry.path());
         auto broken = kBroken.find(name);
         ASSERT_TRUE(broken != kBroken.end() || name[0] != 'x') << "a broken file without an expected status";
         Expectation want = broken != kBroken.end() ? broken->second : Expect(file);

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <random>
 
+#include "test_streams.hpp"
+
 namespace pngtest {
 
 namespace {
@@ -58,27 +60,6 @@ void FilterRow(uint8_t type, uint32_t bpp, const Bytes& cur, const Bytes& prev, 
         }
         out.push_back(static_cast<uint8_t>(cur[i] - pred));
     }
-}
-
-struct MemoryReader {
-    const Bytes* data;
-    size_t pos;
-    size_t piece;
-};
-
-int32_t PieceRead(uint8_t* destination, int32_t count, void* user) {
-    auto* r = static_cast<MemoryReader*>(user);
-    size_t n = std::min({static_cast<size_t>(count), r->piece, r->data->size() - r->pos});
-    if (n == 0) return 0;
-    std::memcpy(destination, r->data->data() + r->pos, n);
-    r->pos += n;
-    return static_cast<int32_t>(n);
-}
-
-int32_t GrowingWrite(uint8_t* source, int32_t count, void* user) {
-    auto* out = static_cast<Bytes*>(user);
-    out->insert(out->end(), source, source + count);
-    return count;
 }
 
 constexpr uint8_t kStartX[7] = {0, 4, 0, 2, 0, 1, 0};
@@ -226,9 +207,9 @@ Decoded DecodePng(const Bytes& file, bool byLine, size_t piece) {
     Bytes copy = file;
     Bytes handle(static_cast<size_t>(PngDecGetHandleSize()));
     uint8_t buffer[XR_STREAM_BUFFER_SIZE];
-    MemoryReader reader{&copy, 0, piece};
+    teststreams::PieceSource reader{&copy, piece};
     CodecStream stream;
-    if (piece) StreamInit(&stream, buffer, sizeof buffer, &reader, PieceRead);
+    if (piece) StreamInit(&stream, buffer, sizeof buffer, &reader, teststreams::PieceSource::Read);
     else StreamInitMemory(&stream, copy.data(), static_cast<int32_t>(copy.size()));
     PngDecInit(handle.data());
     PngDecSetStream(handle.data(), &stream);
@@ -256,7 +237,7 @@ Bytes EncodePng(const XrImage& image, CodecStatus* status, bool byLine) {
     Bytes handle(static_cast<size_t>(PngEncGetHandleSize()));
     uint8_t staging[XR_STREAM_BUFFER_SIZE];
     CodecStream stream;
-    StreamInit(&stream, staging, sizeof staging, &out, GrowingWrite);
+    StreamInit(&stream, staging, sizeof staging, &out, teststreams::AppendTo);
     PngEncInit(handle.data());
     PngEncSetStream(handle.data(), &stream);
     uint32_t size = 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "lumapix/raw_codec.h"
+#include "test_streams.hpp"
 
 namespace {
 
@@ -112,26 +113,13 @@ TEST(RawDecoder, RefusesBadArgumentsAndMismatchingRecords) {
     }
 }
 
-struct Source {
-    std::vector<uint8_t> bytes;
-    size_t at = 0;
-    bool fail = false;
-};
-
-int32_t Feed(uint8_t* out, int32_t count, void* user) {
-    auto* src = static_cast<Source*>(user);
-    if (src->fail && src->at >= 3) return -1;
-    if (src->at == src->bytes.size() || count <= 0) return 0;
-    *out = src->bytes[src->at++];
-    return 1;
-}
-
 TEST(RawDecoder, AReadErrorIsNotMistakenForTheEndOfData) {
     for (bool fail : {false, true}) {
-        Source src{Ramp(6), 0, fail};
+        std::vector<uint8_t> bytes = Ramp(6);
+        teststreams::PieceSource src{&bytes, 1, fail ? 3 : SIZE_MAX};
         uint8_t buffer[64];
         CodecStream stream;
-        StreamInit(&stream, buffer, sizeof buffer, &src, Feed);
+        StreamInit(&stream, buffer, sizeof buffer, &src, teststreams::PieceSource::Read);
         std::vector<uint8_t> handle(static_cast<size_t>(RawDecGetHandleSize()));
         RawDecInit(handle.data());
         RawDecSetStream(handle.data(), &stream);

@@ -6,20 +6,9 @@
 #include <vector>
 
 #include "lumapix/raw_codec.h"
+#include "test_streams.hpp"
 
 namespace {
-
-struct Trickle {
-    const std::vector<uint8_t>* bytes;
-    size_t at = 0;
-};
-
-int32_t OneByte(uint8_t* out, int32_t count, void* user) {
-    auto* t = static_cast<Trickle*>(user);
-    if (t->at == t->bytes->size() || count <= 0) return 0;
-    *out = (*t->bytes)[t->at++];
-    return 1;
-}
 
 struct Result {
     std::vector<std::vector<uint8_t>> lines;  // the complete ones
@@ -33,9 +22,9 @@ Result Decode(std::vector<uint8_t> data, uint16_t width, uint16_t height, bool t
     std::vector<uint8_t> handle(static_cast<size_t>(RleDecGetHandleSize()));
     CodecStream stream;
     uint8_t buffer[16];
-    Trickle source{&data};
+    teststreams::PieceSource source{&data};
     if (trickle) {
-        StreamInit(&stream, buffer, sizeof buffer, &source, OneByte);
+        StreamInit(&stream, buffer, sizeof buffer, &source, teststreams::PieceSource::Read);
     } else {
         StreamInitMemory(&stream, data.data(), static_cast<int32_t>(data.size()));
     }
