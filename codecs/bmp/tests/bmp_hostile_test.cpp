@@ -30,15 +30,15 @@ std::vector<uint8_t> Counting(size_t n, uint8_t start = 1) {
 }
 
 BmpSpec Indexed(uint16_t bits, uint32_t compression, std::vector<uint8_t> pixels) {
-    BmpSpec spec;
-    spec.width = 5;
-    spec.height = 3;
-    spec.bitsPerPixel = bits;
-    spec.compression = compression;
-    spec.colorsUsed = bits == 1 ? 2 : 16;
-    spec.palette = Palette(spec.colorsUsed);
-    spec.pixels = std::move(pixels);
-    return spec;
+    BmpSpec layout;
+    layout.width = 5;
+    layout.height = 3;
+    layout.bitsPerPixel = bits;
+    layout.compression = compression;
+    layout.colorsUsed = bits == 1 ? 2 : 16;
+    layout.palette = Palette(layout.colorsUsed);
+    layout.pixels = std::move(pixels);
+    return layout;
 }
 
 // One small file of every kind the decoder reads.
@@ -120,16 +120,16 @@ TEST(BmpHostile, ByteAtATimeStreamDecodesLikeMemory) {
     }
 }
 
-CodecStatus HeaderStatus(const BmpSpec& spec) { return DecodeBmp(BuildBmp(spec)).headerStatus; }
+CodecStatus HeaderStatus(const BmpSpec& layout) { return DecodeBmp(BuildBmp(layout)).headerStatus; }
 
 TEST(BmpHostile, ImpossibleHeadersAreRefused) {
     BmpSpec good;
     good.pixels = Counting(12 * 2);
     ASSERT_EQ(HeaderStatus(good), XR_OK);
     auto refused = [&](const char* what, auto change) {
-        BmpSpec spec = good;
-        change(spec);
-        EXPECT_EQ(HeaderStatus(spec), XR_ERR_FORMAT) << what;
+        BmpSpec layout = good;
+        change(layout);
+        EXPECT_EQ(HeaderStatus(layout), XR_ERR_FORMAT) << what;
     };
     refused("zero width", [](BmpSpec& s) { s.width = 0; });
     refused("negative width", [](BmpSpec& s) { s.width = -4; });
@@ -178,9 +178,9 @@ TEST(BmpHostile, RunLengthCodesCannotLeaveThePicture) {
     for (uint16_t bits : {uint16_t{8}, uint16_t{4}}) {
         for (size_t i = 0; i < streams.size(); ++i) {
             SCOPED_TRACE(std::to_string(bits) + " bits, stream " + std::to_string(i));
-            BmpSpec spec = Indexed(bits, bits == 8 ? 1 : 2, streams[i]);
+            BmpSpec layout = Indexed(bits, bits == 8 ? 1 : 2, streams[i]);
             for (bool byLine : {true, false}) {
-                Decoded d = DecodeBmp(BuildBmp(spec), byLine);
+                Decoded d = DecodeBmp(BuildBmp(layout), byLine);
                 EXPECT_EQ(d.headerStatus, XR_OK);
                 if (d.status != XR_OK) {
                     EXPECT_GE(d.status, XR_ERR_STREAM_CALLBACK);
@@ -198,11 +198,11 @@ TEST(BmpHostile, RunLengthCodesCannotLeaveThePicture) {
 }
 
 TEST(BmpHostile, DecodingPastTheLastLineIsAnErrorNotAnOverrun) {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.pixels = Counting(8 * 4);
-    bmptest::OpenDecoder decoder(BuildBmp(spec));
+    BmpSpec layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.pixels = Counting(8 * 4);
+    bmptest::OpenDecoder decoder(BuildBmp(layout));
     ASSERT_EQ(decoder.headerStatus, XR_OK);
     int32_t bottomUp = 0;
     ASSERT_EQ(BmpDecStart(decoder.get(), &decoder.header, &bottomUp), XR_OK);

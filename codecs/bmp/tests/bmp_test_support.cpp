@@ -23,37 +23,37 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
+std::vector<uint8_t> BuildBmp(const BmpSpec& layout) {
     std::vector<uint8_t> out = {'B', 'M'};
-    uint32_t tableEnd = static_cast<uint32_t>(14 + spec.headerSize + spec.masks.size() * 4 + spec.palette.size());
-    uint32_t offset = spec.pixelOffset >= 0 ? static_cast<uint32_t>(spec.pixelOffset)
-                                            : tableEnd + static_cast<uint32_t>(spec.gap.size());
-    Put32(out, static_cast<uint32_t>(tableEnd + spec.gap.size() + spec.pixels.size()));
+    uint32_t tableEnd = static_cast<uint32_t>(14 + layout.headerSize + layout.masks.size() * 4 + layout.palette.size());
+    uint32_t offset = layout.pixelOffset >= 0 ? static_cast<uint32_t>(layout.pixelOffset)
+                                            : tableEnd + static_cast<uint32_t>(layout.gap.size());
+    Put32(out, static_cast<uint32_t>(tableEnd + layout.gap.size() + layout.pixels.size()));
     Put32(out, 0);
     Put32(out, offset);
-    Put32(out, spec.headerSize);
-    if (spec.headerSize == 12) {
-        Put16(out, static_cast<uint32_t>(spec.width));
-        Put16(out, static_cast<uint32_t>(spec.height));
-        Put16(out, spec.planes);
-        Put16(out, spec.bitsPerPixel);
+    Put32(out, layout.headerSize);
+    if (layout.headerSize == 12) {
+        Put16(out, static_cast<uint32_t>(layout.width));
+        Put16(out, static_cast<uint32_t>(layout.height));
+        Put16(out, layout.planes);
+        Put16(out, layout.bitsPerPixel);
     } else {
-        Put32(out, static_cast<uint32_t>(spec.width));
-        Put32(out, static_cast<uint32_t>(spec.height));
-        Put16(out, spec.planes);
-        Put16(out, spec.bitsPerPixel);
-        Put32(out, spec.compression);
-        Put32(out, static_cast<uint32_t>(spec.pixels.size()));
+        Put32(out, static_cast<uint32_t>(layout.width));
+        Put32(out, static_cast<uint32_t>(layout.height));
+        Put16(out, layout.planes);
+        Put16(out, layout.bitsPerPixel);
+        Put32(out, layout.compression);
+        Put32(out, static_cast<uint32_t>(layout.pixels.size()));
         Put32(out, 2835);
         Put32(out, 2835);
-        Put32(out, spec.colorsUsed);
+        Put32(out, layout.colorsUsed);
         Put32(out, 0);
-        out.resize(14 + spec.headerSize, 0);  // larger headers: zero tail
+        out.resize(14 + layout.headerSize, 0);  // larger headers: zero tail
     }
-    for (uint32_t m : spec.masks) Put32(out, m);
-    out.insert(out.end(), spec.palette.begin(), spec.palette.end());
-    out.insert(out.end(), spec.gap.begin(), spec.gap.end());
-    out.insert(out.end(), spec.pixels.begin(), spec.pixels.end());
+    for (uint32_t m : layout.masks) Put32(out, m);
+    out.insert(out.end(), layout.palette.begin(), layout.palette.end());
+    out.insert(out.end(), layout.gap.begin(), layout.gap.end());
+    out.insert(out.end(), layout.pixels.begin(), layout.pixels.end());
     return out;
 }
 

@@ -26,7 +26,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;           // raw pixel data as stored
 };
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpSpec& layout);
 
 struct Decoded {
     CodecStatus headerStatus = XR_OK;

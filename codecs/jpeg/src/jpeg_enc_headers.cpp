@@ -222,13 +222,13 @@ void WriteDqt(Encoder& e, int table) {
     for (int k = 0; k < 64; ++k) PutByte(s, static_cast<uint8_t>(e.qt[table][kZigZag[k]]));
 }
 
-void WriteDht(Encoder& e, const HuffSpec& spec, uint8_t classAndId) {
+void WriteDht(Encoder& e, const HuffSpec& huff, uint8_t classAndId) {
     CodecStream* s = e.out;
     WriteMarker(s, kDht);
-    Put16(s, 2 + 1 + 16 + spec.count);
+    Put16(s, 2 + 1 + 16 + huff.count);
     PutByte(s, classAndId);
-    PutBytes(s, spec.bits, 16);
-    PutBytes(s, spec.values, spec.count);
+    PutBytes(s, huff.bits, 16);
+    PutBytes(s, huff.values, huff.count);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ extern const uint8_t kAnnexLuminance[64];
 extern const uint8_t kAnnexChrominance[64];
 extern const HuffSpec kDcLuminance8, kDcChrominance8, kAcLuminance8, kAcChrominance8, kDc12, kAc12;
 void ScaleQuantTable(const uint8_t base[64], uint32_t quality, uint16_t out[64]);
-void BuildHuffCodes(const HuffSpec& spec, HuffCodes& codes);
+void BuildHuffCodes(const HuffSpec& huff, HuffCodes& codes);
 
 // Headers (jpeg_enc_headers.cpp).
 void ApplyExifDefaults(ExifIfdRecord& ifd);

@@ -73,13 +73,13 @@ void ScaleQuantTable(const uint8_t base[64], uint32_t quality, uint16_t out[64])
 }
 
 // Canonical codes in order of length (T.81 Annex C), stored by symbol.
-void BuildHuffCodes(const HuffSpec& spec, HuffCodes& codes) {
+void BuildHuffCodes(const HuffSpec& huff, HuffCodes& codes) {
     for (int s = 0; s < 256; ++s) codes.code[s] = 0, codes.size[s] = 0;
     uint32_t code = 0;
     size_t k = 0;
     for (int length = 1; length <= 16; ++length) {
-        for (int i = 0; i < spec.bits[length - 1]; ++i, ++k) {
-            uint8_t symbol = spec.values[k];
+        for (int i = 0; i < huff.bits[length - 1]; ++i, ++k) {
+            uint8_t symbol = huff.values[k];
             codes.code[symbol] = static_cast<uint16_t>(code++);
             codes.size[symbol] = static_cast<uint8_t>(length);
         }
