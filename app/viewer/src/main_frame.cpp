@@ -54,7 +54,7 @@
 #include "panels/display_bit_panel.hpp"
 #include "panels/navigator_panel.hpp"
 #include "panels/panel_font.hpp"
-#include "panels/spectrum_panel.hpp"
+#include "panels/frequency_panel.hpp"
 #include "viewer_questions.hpp"
 
 using lumapix::CFileEncDlg;

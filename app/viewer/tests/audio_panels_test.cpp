@@ -20,7 +20,7 @@
 #include "lumapix/wave_output.h"
 #include "main_frame.hpp"
 #include "panels/audio_player_panel.hpp"
-#include "panels/spectrum_panel.hpp"
+#include "panels/frequency_panel.hpp"
 
 namespace {
 

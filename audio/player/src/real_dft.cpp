@@ -4,7 +4,7 @@
 #include <complex>
 #include <utility>
 
-#include "lumapix/spectrum_analysis.h"
+#include "lumapix/frequency_analysis.h"
 
 namespace {
 

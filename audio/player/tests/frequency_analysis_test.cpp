@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "lumapix/spectrum_analysis.h"
+#include "lumapix/frequency_analysis.h"
 
 namespace {
 

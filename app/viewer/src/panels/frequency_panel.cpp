@@ -1,4 +1,4 @@
-#include "spectrum_panel.hpp"
+#include "frequency_panel.hpp"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

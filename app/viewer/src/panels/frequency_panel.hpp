@@ -8,7 +8,7 @@
 #include <array>
 #include <memory>
 
-#include "lumapix/spectrum_analysis.h"
+#include "lumapix/frequency_analysis.h"
 
 class QAudioSource;
 class QIODevice;

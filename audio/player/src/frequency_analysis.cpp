@@ -1,4 +1,4 @@
-#include "lumapix/spectrum_analysis.h"
+#include "lumapix/frequency_analysis.h"
 
 #include <algorithm>
 #include <cmath>
