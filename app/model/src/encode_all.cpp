@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "lumapix/mode_conversion.h"
+#include "record_swap.hpp"
 
 namespace lumapix {
 namespace {
@@ -19,12 +20,6 @@ const Row kRows[] = {
     {"yuv.", XR_MODE_YUV, {XR_FORMAT_JPG}},
     {"gray.", XR_MODE_GRAY, {XR_FORMAT_BMP, XR_FORMAT_JPG, XR_FORMAT_LJP, XR_FORMAT_PNG}},
     {"mono.", XR_MODE_MONO, {XR_FORMAT_BMP, XR_FORMAT_JBG, XR_FORMAT_MH, XR_FORMAT_MR, XR_FORMAT_MMR}},
-};
-
-// A record freed when it goes out of scope.
-struct OwnedImage {
-    XrImage image{};
-    ~OwnedImage() { ImageFree(&image); }
 };
 
 }  // namespace

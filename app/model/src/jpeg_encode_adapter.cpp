@@ -9,15 +9,11 @@
 #include "lumapix/mode_conversion.h"
 #include "lumapix/resize_image.h"
 #include "lumapix/xr_memory.h"
+#include "record_swap.hpp"
 
 namespace {
 
 constexpr uint16_t kThumbWidth = 160, kThumbHeight = 120;
-
-struct OwnedImage {
-    XrImage image{};
-    ~OwnedImage() { ImageFree(&image); }
-};
 
 // A block grown by reallocation as the thumbnail's encoder writes.
 struct GrowingBlock {
@@ -89,7 +85,7 @@ extern "C" CodecStatus jpg_make_thumbnail(const XrImage* record, uint8_t appMode
     if (!record || !thumbnail || !record->PIXELS) return XR_ERR_ARGUMENT;
     *thumbnail = JpgThumbnail{};
     if (record->MODE != XR_MODE_RGB) return XR_ERR_ARGUMENT;
-    OwnedImage small;
+    lumapix::OwnedImage small;
     CodecStatus status = ImageCopy(&small.image, record);
     if (status == XR_OK) status = ResizeImage(&small.image, 2, kThumbWidth, kThumbHeight, 0, 0);
     if (status != XR_OK) return status;
@@ -148,7 +144,7 @@ extern "C" CodecStatus jpg_encode(FILE* file, XrImage* record, const EncodeOptio
     if (withThumbnail && jpg_make_thumbnail(record, appMode, &thumbnail) != XR_OK) withThumbnail = false;
 
     // The encoder's input: the record itself or a converted copy.
-    OwnedImage converted;
+    lumapix::OwnedImage converted;
     const XrImage* source = record;
     const int32_t mode = ModeFor(*record, options->jpegColorSpace, options->jpegSubsampling);
     CodecStatus status = XR_OK;

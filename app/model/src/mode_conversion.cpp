@@ -26,12 +26,6 @@ private:
     std::unique_ptr<std::max_align_t[]> block_;
 };
 
-// Frees a destination record unless it has been handed over.
-struct PendingImage {
-    XrImage image{};
-    ~PendingImage() { ImageFree(&image); }
-};
-
 bool SupportedMode(int32_t mode) { return mode >= XR_MODE_RGB && mode <= XR_MODE_HIGH; }
 
 CodecStatus Convert(void* handle, XrImage* destination, const XrImage* source, int32_t lineByLine) {
@@ -58,7 +52,7 @@ extern "C" CodecStatus ConvertImageMode(XrImage* record, int32_t newMode, int32_
     // ImageAlloc cannot size an empty image; report it as ConvStart would.
     if (record->WIDTH == 0 || record->HEIGHT == 0) return XR_ERR_MISMATCH;
 
-    PendingImage destination;
+    lumapix::OwnedImage destination;
     XrImage& image = destination.image;
     image.MODE = newMode;
     image.WIDTH = record->WIDTH;

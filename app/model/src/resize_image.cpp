@@ -11,12 +11,6 @@
 
 namespace {
 
-// Frees a destination record unless it has been handed over.
-struct PendingImage {
-    XrImage image{};
-    ~PendingImage() { ImageFree(&image); }
-};
-
 bool ResampledMode(int32_t mode) { return mode >= XR_MODE_RGB && mode <= XR_MODE_MONO; }
 
 // The resampler's own limit, checked before the destination is allocated so that
@@ -57,7 +51,7 @@ extern "C" CodecStatus ResizeImage(XrImage* record, int32_t method, int32_t newW
     const auto width = static_cast<uint16_t>(newWidth), height = static_cast<uint16_t>(newHeight);
     if (!WithinScale(record->WIDTH, width) || !WithinScale(record->HEIGHT, height)) return XR_ERR_RESAMPLE_SCALE;
 
-    PendingImage destination;
+    lumapix::OwnedImage destination;
     XrImage& image = destination.image;
     image.MODE = record->MODE;
     image.WIDTH = width;

@@ -12,12 +12,6 @@ namespace {
 
 constexpr uint32_t kPaletteEntries = 256;  // what ImageAlloc gives an INDEX record
 
-// Frees a destination record unless it has been handed over.
-struct PendingImage {
-    XrImage image{};
-    ~PendingImage() { ImageFree(&image); }
-};
-
 bool QuarterTurn(int32_t angle) { return angle == XR_ROTATE_90 || angle == XR_ROTATE_270; }
 
 bool KnownAngle(int32_t angle) {
@@ -58,7 +52,7 @@ extern "C" CodecStatus RotateImage(XrImage* record, int32_t angle, int32_t lineB
     CodecStatus status = Refusal(*record, angle);
     if (status != XR_OK) return status;
 
-    PendingImage destination;
+    lumapix::OwnedImage destination;
     XrImage& image = destination.image;
     image.MODE = record->MODE;
     image.WIDTH = QuarterTurn(angle) ? record->HEIGHT : record->WIDTH;
