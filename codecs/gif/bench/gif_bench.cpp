@@ -10,10 +10,13 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "lumapix/codec_stream.h"
 #include "lumapix/gif_codec.h"
 #include "lumapix/test_images.h"
 #include "lumapix/xr_image.h"
+
+using namespace lumapix::bench;
 
 namespace {
 
@@ -21,44 +24,13 @@ constexpr uint16_t kWidth = 4000;
 constexpr uint16_t kHeight = 3000;
 constexpr int64_t kPixels = int64_t{kWidth} * kHeight;
 
-// Deterministic noise: every run benchmarks the same bytes.
-class XorShift {
-public:
-    uint32_t Next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return state_;
-    }
-
-private:
-    uint32_t state_ = 0x9E3779B9u;
-};
-
-struct Record {
-    XrImage image{};
-    Record() = default;
-    Record(const Record&) = delete;
-    Record& operator=(const Record&) = delete;
-    ~Record() { ImageFree(&image); }
-};
-
-// Handles and work areas are plain blocks the caller provides, 8-byte aligned.
-class Block {
-public:
-    explicit Block(int64_t bytes) : block_((static_cast<size_t>(bytes) + 7) / 8) {}
-    void* get() { return block_.data(); }
-
-private:
-    std::vector<uint64_t> block_;
-};
-
-struct Sink {
+// Output grows with the stream: GIF sizes vary too much to guess.
+struct GrowingSink {
     std::vector<uint8_t> bytes;
 };
 
-int32_t SinkWrite(uint8_t* data, int32_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
+int32_t GrowingSinkWrite(uint8_t* data, int32_t count, void* user) {
+    auto* sink = static_cast<GrowingSink*>(user);
     sink->bytes.insert(sink->bytes.end(), data, data + count);
     return count;
 }
@@ -77,11 +49,11 @@ void MakePicture(XrImage* image, bool noisy) {
 enum class Granularity { kLine, kWhole };
 
 // Encodes into sink (cleared first); aborts on failure.
-void Encode(const XrImage& image, Granularity granularity, Block& handle, Block& work, Sink& sink) {
+void Encode(const XrImage& image, Granularity granularity, Handle& handle, Handle& work, GrowingSink& sink) {
     uint8_t staging[XR_STREAM_BUFFER_SIZE];
     CodecStream stream;
     sink.bytes.clear();
-    StreamInit(&stream, staging, sizeof staging, &sink, SinkWrite);
+    StreamInit(&stream, staging, sizeof staging, &sink, GrowingSinkWrite);
     GifEncInit(handle.get());
     GifEncSetStream(handle.get(), &stream);
     uint32_t workSize = 0;
@@ -103,8 +75,8 @@ struct Fixtures {
     Fixtures() {
         MakePicture(&smooth.image, false);
         MakePicture(&noisy.image, true);
-        Block handle(GifEncGetHandleSize()), work(XR_GIF_ENC_WORK_SIZE);
-        Sink sink;
+        Handle handle(GifEncGetHandleSize()), work(XR_GIF_ENC_WORK_SIZE);
+        GrowingSink sink;
         Encode(smooth.image, Granularity::kWhole, handle, work, sink);
         smoothFile = sink.bytes;
         Encode(noisy.image, Granularity::kWhole, handle, work, sink);
@@ -126,7 +98,7 @@ void SetThroughput(benchmark::State& state, size_t fileBytes) {
 
 // Decodes file into a record allocated once; the last pass is checked against the source.
 void RunDecode(benchmark::State& state, std::vector<uint8_t>& file, const XrImage& source, Granularity granularity) {
-    Block handle(GifDecGetHandleSize()), work(XR_GIF_DEC_WORK_SIZE);
+    Handle handle(GifDecGetHandleSize()), work(XR_GIF_DEC_WORK_SIZE);
     Record record;
     CodecStream stream;
     XrImage header{};
@@ -170,8 +142,8 @@ void RunDecode(benchmark::State& state, std::vector<uint8_t>& file, const XrImag
 }
 
 void RunEncode(benchmark::State& state, const XrImage& image, Granularity granularity) {
-    Block handle(GifEncGetHandleSize()), work(XR_GIF_ENC_WORK_SIZE);
-    Sink sink;
+    Handle handle(GifEncGetHandleSize()), work(XR_GIF_ENC_WORK_SIZE);
+    GrowingSink sink;
     sink.bytes.reserve(size_t{kWidth} * kHeight * 2);
     for (auto _ : state) {
         Encode(image, granularity, handle, work, sink);

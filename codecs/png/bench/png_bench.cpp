@@ -13,61 +13,18 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "lumapix/codec_stream.h"
 #include "lumapix/png_codec.h"
 #include "lumapix/xr_image.h"
+
+using namespace lumapix::bench;
 
 namespace {
 
 constexpr uint16_t kWidth = 4000;
 constexpr uint16_t kHeight = 3000;
 constexpr int64_t kPixels = int64_t{kWidth} * kHeight;
-
-// Deterministic noise: every run benchmarks the same bytes.
-class XorShift {
-public:
-    uint32_t Next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return state_;
-    }
-
-private:
-    uint32_t state_ = 0x9E3779B9u;
-};
-
-struct Record {
-    XrImage image{};
-    Record() = default;
-    Record(const Record&) = delete;
-    Record& operator=(const Record&) = delete;
-    ~Record() { ImageFree(&image); }
-};
-
-class Handle {
-public:
-    explicit Handle(int32_t bytes)
-        : block_((static_cast<size_t>(bytes) + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t)) {}
-    void* get() { return block_.data(); }
-
-private:
-    std::vector<std::max_align_t> block_;
-};
-
-struct Sink {
-    std::vector<uint8_t> bytes;
-    size_t used = 0;
-};
-
-int32_t SinkWrite(uint8_t* data, int32_t count, void* user) {
-    auto* sink = static_cast<Sink*>(user);
-    auto n = static_cast<size_t>(count);
-    if (n > sink->bytes.size() - sink->used) return -1;
-    std::memcpy(sink->bytes.data() + sink->used, data, n);
-    sink->used += n;
-    return count;
-}
 
 // Smooth waves with a little noise: photographs are neither flat nor random.
 Record* Picture(int32_t mode) {
